@@ -1,0 +1,4 @@
+#pragma once
+namespace quarrow::cli {
+int run(int argc, char** argv);
+}

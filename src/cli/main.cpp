@@ -1,0 +1,5 @@
+#include "CliCommands.h"
+
+int main(int argc, char** argv) {
+    return quarrow::cli::run(argc, argv);
+}

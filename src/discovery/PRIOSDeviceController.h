@@ -1,0 +1,59 @@
+#pragma once
+
+#include "PRIOSDeviceNode.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quarrow {
+
+class Host;
+
+// The fixed names of the device databases inside a backup folder.
+namespace BackupFileNames {
+inline constexpr const char* kNotes = "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";
+inline constexpr const char* kNotesLegacy = "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b";
+inline constexpr const char* kAddressBook = "31bb7ba8914766d4ba40d6dfb6113c8b614be442";
+inline constexpr const char* kMessages = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";
+inline constexpr const char* kCallHistory = "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca";
+inline constexpr const char* kCallHistoryLegacy = "ff1324e6b949111b2fb449ecddb50c89c3699a78";
+} // namespace BackupFileNames
+
+// The backup list: one PRIOSDeviceNode per backup folder, in the order they were added.
+class PRIOSDeviceController {
+public:
+    explicit PRIOSDeviceController(const Host& host);
+
+    // Appends at most one record for the folder; a folder that is not a backup is passed over.
+    void addDeviceNodeByPath(const std::string& path);
+
+    // Lists the root's entries in directory order, skipping names that begin with ".", and adds
+    // each. A root that cannot be listed adds nothing (logged).
+    void addBackupsInRoot(const std::string& backupRoot);
+
+    void removeAll() { rows_.clear(); }
+    const std::vector<PRIOSDeviceNodePtr>& arrangedObjects() const { return rows_; }
+
+    // The label for a product type, or absent when no row of the table matches.
+    static OptText GetDevcieType(const OptText& productType);
+    // "ipad" for the iPad rows of the product-type table, "iphone" otherwise.
+    static std::string deviceImageName(const OptText& productType);
+
+    // "YYYY-MM-DD HH:MM:SS +0000" to "YYYY-MM-DD HH:MM" on hosts from 10.7 on; unchanged before.
+    std::string convertCurrentTimeZone2(const std::string& dateText) const;
+
+    void getSystemVersionMajor(std::uint32_t* major, std::uint32_t* minor, std::uint32_t* bugFix) const;
+
+private:
+    std::string backupTimeText(std::int64_t modificationTime) const;
+
+    const Host& host_;
+    std::vector<PRIOSDeviceNodePtr> rows_;
+};
+
+// True exactly when the version text's first "."-separated part is "6".
+bool IOSVersionIOS6(const OptText& version);
+
+} // namespace quarrow

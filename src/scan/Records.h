@@ -1,0 +1,235 @@
+#pragma once
+
+#include "Property.h"
+#include "platform/NotificationCenter.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace quarrow {
+
+// The records that carry recovered items. Texts start empty, integers at -1, flags false; every
+// property is read and written indivisibly. Records are shared: a scanner posts one and drops it.
+
+// One note.
+class PRNoteNode : public PRObject {
+public:
+    const char* className() const override { return "PRNoteNode"; }
+
+    OptText noteTitle() const { return noteTitle_.get(); }
+    void setNoteTitle(OptText value) { noteTitle_.set(std::move(value)); }
+    OptText noteContent() const { return noteContent_.get(); }
+    void setNoteContent(OptText value) { noteContent_.set(std::move(value)); }
+    OptText noteDate() const { return noteDate_.get(); }
+    void setNoteDate(OptText value) { noteDate_.set(std::move(value)); }
+    std::int32_t uid() const { return uid_.get(); }
+    void setUid(std::int32_t value) { uid_.set(std::move(value)); }
+    bool bSelected() const { return bSelected_.get(); }
+    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    bool bDeleted() const { return bDeleted_.get(); }
+    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+
+private:
+    Property<OptText> noteTitle_{std::string()};
+    Property<OptText> noteContent_{std::string()};
+    Property<OptText> noteDate_{std::string()};
+    Property<std::int32_t> uid_{-1};
+    Property<bool> bSelected_{false};
+    Property<bool> bDeleted_{false};
+};
+using PRNoteNodePtr = std::shared_ptr<PRNoteNode>;
+
+// One address-book person.
+class PRContactNode : public PRObject {
+public:
+    const char* className() const override { return "PRContactNode"; }
+
+    std::int32_t rowid() const { return rowid_.get(); }
+    void setRowid(std::int32_t value) { rowid_.set(std::move(value)); }
+    OptText contactName() const { return contactName_.get(); }
+    void setContactName(OptText value) { contactName_.set(std::move(value)); }
+    OptText contactPhone() const { return contactPhone_.get(); }
+    void setContactPhone(OptText value) { contactPhone_.set(std::move(value)); }
+    OptText contactEmail() const { return contactEmail_.get(); }
+    void setContactEmail(OptText value) { contactEmail_.set(std::move(value)); }
+    OptText contactHomepage() const { return contactHomepage_.get(); }
+    void setContactHomepage(OptText value) { contactHomepage_.set(std::move(value)); }
+    OptText contactCompany() const { return contactCompany_.get(); }
+    void setContactCompany(OptText value) { contactCompany_.set(std::move(value)); }
+    OptText contactBirthday() const { return contactBirthday_.get(); }
+    void setContactBirthday(OptText value) { contactBirthday_.set(std::move(value)); }
+    OptText contactJobtitle() const { return contactJobtitle_.get(); }
+    void setContactJobtitle(OptText value) { contactJobtitle_.set(std::move(value)); }
+    OptText contactNote() const { return contactNote_.get(); }
+    void setContactNote(OptText value) { contactNote_.set(std::move(value)); }
+    OptText contactAdress() const { return contactAdress_.get(); }
+    void setContactAdress(OptText value) { contactAdress_.set(std::move(value)); }
+    bool bDeleted() const { return bDeleted_.get(); }
+    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    bool bSelected() const { return bSelected_.get(); }
+    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+
+private:
+    Property<std::int32_t> rowid_{-1};
+    Property<OptText> contactName_{std::string()};
+    Property<OptText> contactPhone_{std::string()};
+    Property<OptText> contactEmail_{std::string()};
+    Property<OptText> contactHomepage_{std::string()};
+    Property<OptText> contactCompany_{std::string()};
+    Property<OptText> contactBirthday_{std::string()};
+    Property<OptText> contactJobtitle_{std::string()};
+    Property<OptText> contactNote_{std::string()};
+    Property<OptText> contactAdress_{std::string()};
+    Property<bool> bDeleted_{false};
+    Property<bool> bSelected_{false};
+};
+using PRContactNodePtr = std::shared_ptr<PRContactNode>;
+
+// One text message.
+class PRMessageNode : public PRObject {
+public:
+    const char* className() const override { return "PRMessageNode"; }
+
+    OptText messageName() const { return messageName_.get(); }
+    void setMessageName(OptText value) { messageName_.set(std::move(value)); }
+    OptText messagePhone() const { return messagePhone_.get(); }
+    void setMessagePhone(OptText value) { messagePhone_.set(std::move(value)); }
+    OptText messageContent() const { return messageContent_.get(); }
+    void setMessageContent(OptText value) { messageContent_.set(std::move(value)); }
+    OptText messageDate() const { return messageDate_.get(); }
+    void setMessageDate(OptText value) { messageDate_.set(std::move(value)); }
+    OptText messageType() const { return messageType_.get(); }
+    void setMessageType(OptText value) { messageType_.set(std::move(value)); }
+    bool bImessage() const { return bImessage_.get(); }
+    void setBImessage(bool value) { bImessage_.set(std::move(value)); }
+    bool bSelected() const { return bSelected_.get(); }
+    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    bool bDeleted() const { return bDeleted_.get(); }
+    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    std::int32_t handle_id() const { return handle_id_.get(); }
+    void setHandle_id(std::int32_t value) { handle_id_.set(std::move(value)); }
+
+private:
+    Property<OptText> messageName_{std::string()};
+    Property<OptText> messagePhone_{std::string()};
+    Property<OptText> messageContent_{std::string()};
+    Property<OptText> messageDate_{std::string()};
+    Property<OptText> messageType_{std::string()};
+    Property<bool> bImessage_{false};
+    Property<bool> bSelected_{false};
+    Property<bool> bDeleted_{false};
+    Property<std::int32_t> handle_id_{-1};
+};
+using PRMessageNodePtr = std::shared_ptr<PRMessageNode>;
+
+// One call.
+class PRCallHistoryNode : public PRObject {
+public:
+    const char* className() const override { return "PRCallHistoryNode"; }
+
+    OptText callName() const { return callName_.get(); }
+    void setCallName(OptText value) { callName_.set(std::move(value)); }
+    OptText callPhone() const { return callPhone_.get(); }
+    void setCallPhone(OptText value) { callPhone_.set(std::move(value)); }
+    OptText callDate() const { return callDate_.get(); }
+    void setCallDate(OptText value) { callDate_.set(std::move(value)); }
+    OptText callType() const { return callType_.get(); }
+    void setCallType(OptText value) { callType_.set(std::move(value)); }
+    std::int32_t callTime() const { return callTime_.get(); }
+    void setCallTime(std::int32_t value) { callTime_.set(std::move(value)); }
+    OptText callDuration() const { return callDuration_.get(); }
+    void setCallDuration(OptText value) { callDuration_.set(std::move(value)); }
+    bool bSelected() const { return bSelected_.get(); }
+    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    bool bDeleted() const { return bDeleted_.get(); }
+    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+
+private:
+    Property<OptText> callName_{std::string()};
+    Property<OptText> callPhone_{std::string()};
+    Property<OptText> callDate_{std::string()};
+    Property<OptText> callType_{std::string()};
+    Property<std::int32_t> callTime_{-1};
+    Property<OptText> callDuration_{std::string()};
+    Property<bool> bSelected_{false};
+    Property<bool> bDeleted_{false};
+};
+using PRCallHistoryNodePtr = std::shared_ptr<PRCallHistoryNode>;
+
+// One picture or movie file of the backup.
+class PRPhotoAndVideoNode : public PRObject {
+public:
+    const char* className() const override { return "PRPhotoAndVideoNode"; }
+
+    OptText fileNodeName() const { return fileNodeName_.get(); }
+    void setFileNodeName(OptText value) { fileNodeName_.set(std::move(value)); }
+    OptText fileNodeSize() const { return fileNodeSize_.get(); }
+    void setFileNodeSize(OptText value) { fileNodeSize_.set(std::move(value)); }
+    OptText filePath() const { return filePath_.get(); }
+    void setFilePath(OptText value) { filePath_.set(std::move(value)); }
+    bool bmov() const { return bmov_.get(); }
+    void setBmov(bool value) { bmov_.set(std::move(value)); }
+    bool bSelected() const { return bSelected_.get(); }
+    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+
+private:
+    Property<OptText> fileNodeName_{std::string()};
+    Property<OptText> fileNodeSize_{std::string()};
+    Property<OptText> filePath_{std::string()};
+    Property<bool> bmov_{false};
+    Property<bool> bSelected_{false};
+};
+using PRPhotoAndVideoNodePtr = std::shared_ptr<PRPhotoAndVideoNode>;
+
+// A carved note body.
+class PRNoteValueNode : public PRObject {
+public:
+    const char* className() const override { return "PRNoteValueNode"; }
+
+    OptText noteValue() const { return noteValue_.get(); }
+    void setNoteValue(OptText value) { noteValue_.set(std::move(value)); }
+    std::int32_t uid() const { return uid_.get(); }
+    void setUid(std::int32_t value) { uid_.set(std::move(value)); }
+
+private:
+    Property<OptText> noteValue_{std::string()};
+    Property<std::int32_t> uid_{-1};
+};
+using PRNoteValueNodePtr = std::shared_ptr<PRNoteValueNode>;
+
+// A carved multi-value entry of a person.
+class DelContactValue : public PRObject {
+public:
+    const char* className() const override { return "DelContactValue"; }
+
+    OptText contactValue() const { return contactValue_.get(); }
+    void setContactValue(OptText value) { contactValue_.set(std::move(value)); }
+    std::int32_t valueType() const { return valueType_.get(); }
+    void setValueType(std::int32_t value) { valueType_.set(std::move(value)); }
+    std::int32_t rowID() const { return rowID_.get(); }
+    void setRowID(std::int32_t value) { rowID_.set(std::move(value)); }
+
+private:
+    Property<OptText> contactValue_{std::string()};
+    Property<std::int32_t> valueType_{-1};
+    Property<std::int32_t> rowID_{-1};
+};
+using DelContactValuePtr = std::shared_ptr<DelContactValue>;
+
+// A carved handle of a message partner.
+class PRChatMessageNode : public PRObject {
+public:
+    const char* className() const override { return "PRChatMessageNode"; }
+
+    std::int32_t rowid() const { return rowid_.get(); }
+    void setRowid(std::int32_t value) { rowid_.set(std::move(value)); }
+    OptText phoneValue() const { return phoneValue_.get(); }
+    void setPhoneValue(OptText value) { phoneValue_.set(std::move(value)); }
+
+private:
+    Property<std::int32_t> rowid_{-1};
+    Property<OptText> phoneValue_{std::string()};
+};
+using PRChatMessageNodePtr = std::shared_ptr<PRChatMessageNode>;
+
+} // namespace quarrow

@@ -1,0 +1,47 @@
+#include "ScanRun.h"
+
+#include "NoteScanner.h"
+#include "ScanContext.h"
+
+namespace quarrow {
+
+std::vector<ScanRun::Scanner> ScanRun::editionScanners() {
+    return {scanNoteThread};
+}
+
+ScanRun::ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish, std::vector<Scanner> scanners)
+    : nc_(nc), scanThreadFinish_(std::move(scanThreadFinish)), scanners_(std::move(scanners)) {}
+
+ScanRun::~ScanRun() {
+    join();
+}
+
+void ScanRun::ScanIOSBackFile(const std::string& backupFolder) {
+    if (scanBackFileThreader_.joinable() || finished_) {
+        return;
+    }
+    context_ = std::make_unique<ScanContext>(nc_);
+    scanBackFileThreader_ = std::thread(&ScanRun::ScanIOSBackUpFilehand, this, backupFolder);
+}
+
+void ScanRun::join() {
+    if (scanBackFileThreader_.joinable() && scanBackFileThreader_.get_id() != std::this_thread::get_id()) {
+        scanBackFileThreader_.join();
+    }
+}
+
+void ScanRun::ScanIOSBackUpFilehand(std::string backupFolder) {
+    for (const Scanner& scanner : scanners_) {
+        scanner(*context_, backupFolder);
+    }
+    if (scanThreadFinish_) {
+        scanThreadFinish_();
+    }
+    context_->removeSomeArray();
+    finished_ = true;
+    if (onWorkerDone) {
+        onWorkerDone();
+    }
+}
+
+} // namespace quarrow

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quarrow {
+
+class NotificationCenter;
+class ScanContext;
+
+// One run of the scanners over one backup folder, on a worker thread of its own. The scanners run
+// one after another and report through the notification centre; then the run calls
+// scanThreadFinish on the worker (which hands the finish step to the main thread and waits for it),
+// and finally frees its working lists and working copies.
+class ScanRun {
+public:
+    using Scanner = std::function<void(ScanContext&, const std::string&)>;
+
+    // The scanners this edition runs, in order.
+    static std::vector<Scanner> editionScanners();
+
+    ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish,
+            std::vector<Scanner> scanners = editionScanners());
+    ~ScanRun();
+    ScanRun(const ScanRun&) = delete;
+    ScanRun& operator=(const ScanRun&) = delete;
+
+    // Creates the working lists and starts the worker. A run is started once.
+    void ScanIOSBackFile(const std::string& backupFolder);
+
+    // True once the worker has freed its lists and is about to end.
+    bool isFinished() const { return finished_.load(); }
+    // Waits for the worker to end. Must not be called on the main thread while the worker may still
+    // need it for the finish step.
+    void join();
+
+    // Called on the worker just before it ends (after the lists are freed), e.g. to wake a loop.
+    std::function<void()> onWorkerDone;
+
+private:
+    void ScanIOSBackUpFilehand(std::string backupFolder);
+
+    NotificationCenter& nc_;
+    std::function<void()> scanThreadFinish_;
+    std::vector<Scanner> scanners_;
+    std::unique_ptr<ScanContext> context_;
+    std::thread scanBackFileThreader_;
+    std::atomic<bool> finished_{false};
+};
+
+} // namespace quarrow

@@ -1,0 +1,275 @@
+#include "ValueHelpers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+
+namespace quarrow {
+
+namespace {
+
+// Seconds from 1970-01-01 to 2001-01-01, both UTC.
+constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
+
+// Decodes one UTF-8 sequence at `i`; answers the code point or -1 when the bytes are not valid.
+std::int64_t decodeUtf8(std::string_view s, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int extra;
+    std::uint32_t cp;
+    std::uint32_t minimum;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        extra = 1, cp = b0 & 0x1F, minimum = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        extra = 2, cp = b0 & 0x0F, minimum = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        extra = 3, cp = b0 & 0x07, minimum = 0x10000;
+    } else {
+        return -1;
+    }
+    if (s.size() - i <= static_cast<std::size_t>(extra)) {
+        return -1;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        const unsigned char b = byte(i + k);
+        if ((b & 0xC0) != 0x80) {
+            return -1;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return -1;
+    }
+    i += extra + 1;
+    return cp;
+}
+
+std::string_view upToNul(std::string_view bytes) {
+    const auto nul = bytes.find('\0');
+    return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool isValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        // Runs of ASCII are the common case in note bodies.
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        if (decodeUtf8(s, i) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool localFields(std::int64_t value, std::tm& out) {
+    if (value < std::numeric_limits<std::time_t>::min() || value > std::numeric_limits<std::time_t>::max()) {
+        return false;
+    }
+    const std::time_t t = static_cast<std::time_t>(value);
+    return localtime_r(&t, &out) != nullptr;
+}
+
+} // namespace
+
+std::string GetStringFormChar(std::string_view bytes) {
+    // Equal to decoding into UTF-32 with Char2Unicode and encoding back, without the round trip.
+    const std::string_view text = upToNul(bytes);
+    if (!isValidUtf8(text)) {
+        return {};
+    }
+    return std::string(text);
+}
+
+std::int32_t Char2Unicode(std::string_view bytes, std::uint32_t* uncode, std::size_t count) {
+    if (!uncode || count == 0) {
+        return 0;
+    }
+    std::fill(uncode, uncode + count, 0u);
+    const std::string_view text = upToNul(bytes);
+    std::size_t i = 0;
+    std::size_t n = 0;
+    while (i < text.size()) {
+        const std::int64_t cp = decodeUtf8(text, i);
+        if (cp < 0 || n + 1 >= count || n >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            std::fill(uncode, uncode + count, 0u);
+            return 0;
+        }
+        uncode[n++] = static_cast<std::uint32_t>(cp);
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
+    std::tm fields{};
+    if (!localFields(value, fields)) {
+        return std::nullopt;
+    }
+    const bool deviceEpoch = fileType == 1 || fields.tm_year + 1900 < 1990;
+    if (deviceEpoch) {
+        if (value > std::numeric_limits<std::int64_t>::max() - kSecondsFrom1970To2001 ||
+            !localFields(value + kSecondsFrom1970To2001, fields)) {
+            return std::nullopt;
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d", fields.tm_mon + 1, fields.tm_mday,
+                  fields.tm_year + 1900, fields.tm_hour, fields.tm_min);
+    std::u32string units;
+    for (std::size_t k = 0; text[k] && k < 16; ++k) {
+        units += static_cast<char32_t>(static_cast<unsigned char>(text[k]));
+    }
+    return units;
+}
+
+std::string GetNSStringDate(const std::u32string& units) {
+    std::string out;
+    for (char32_t u : units) {
+        if (u == 0) {
+            break;
+        }
+        appendUtf8(out, u <= 0x10FFFF && !(u >= 0xD800 && u <= 0xDFFF) ? u : U'?');
+    }
+    return out;
+}
+
+std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
+    auto units = GetDateTime(value, fileType);
+    if (!units) {
+        return std::nullopt;
+    }
+    return GetNSStringDate(*units);
+}
+
+std::string getCallHistoryDuration(std::int32_t seconds) {
+    char text[48];
+    const std::int32_t s = seconds;
+    if (s >= 7200) {
+        std::snprintf(text, sizeof text, "%d hours", s / 3600);
+    } else if (s >= 3600) {
+        std::snprintf(text, sizeof text, "%d hour", 1);
+    } else {
+        const std::int32_t r = s - 3600 * (s / 3600);
+        if (r >= 120) {
+            std::snprintf(text, sizeof text, "%d minutes", r / 60);
+        } else if (r >= 60) {
+            std::snprintf(text, sizeof text, "%d minute", 1);
+        } else {
+            const std::int32_t rest = r - 60 * (r / 60);
+            std::snprintf(text, sizeof text, rest < 2 ? "%d second" : "%d seconds", rest);
+        }
+    }
+    return text;
+}
+
+namespace {
+std::string normalisedPhone(const std::string& phone) {
+    std::string out;
+    for (char c : phone) {
+        if (c != '-' && c != '(' && c != ')' && c != ' ') {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
+}
+} // namespace
+
+OptText getNameByPhoneNumber(const std::string& phone, const std::vector<PRContactNodePtr>& contactArray) {
+    const std::string number = normalisedPhone(phone);
+    if (contactArray.empty() || number.empty()) {
+        return std::nullopt;
+    }
+    for (const auto& contact : contactArray) {
+        const OptText contactPhone = contact->contactPhone();
+        if (!contactPhone || contactPhone->empty()) {
+            continue;
+        }
+        const std::string all = normalisedPhone(*contactPhone);
+        if (all.size() >= number.size() && all.find(number) != std::string::npos) {
+            return contact->contactName();
+        }
+    }
+    return std::nullopt;
+}
+
+std::string sizeTextForBytes(std::uint64_t bytes) {
+    const char* unit;
+    float divisor;
+    if (bytes <= 999) {
+        unit = "B", divisor = 1.0f;
+    } else if (bytes <= 999999) {
+        unit = "K", divisor = 1e3f;
+    } else if (bytes <= 999999999) {
+        unit = "M", divisor = 1e6f;
+    } else if (bytes < 1000000000000ULL) {
+        unit = "G", divisor = 1e9f;
+    } else {
+        unit = "T", divisor = 1e12f;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(static_cast<float>(bytes) / divisor), unit);
+    return text;
+}
+
+std::uint64_t sizeFormString(const std::string& sizeText) {
+    if (sizeText.empty()) {
+        return 0;
+    }
+    const char unit = sizeText.back();
+    const std::string number = sizeText.substr(0, sizeText.size() - 1);
+    const double value = std::strtod(number.c_str(), nullptr);
+    double factor;
+    switch (unit) {
+    case 'B':
+        factor = 1.0;
+        break;
+    case 'K':
+        factor = 1e3;
+        break;
+    case 'M':
+        factor = 1e6;
+        break;
+    case 'G':
+        factor = 1e9;
+        break;
+    default:
+        factor = 1e12;
+        break;
+    }
+    const double product = value * factor;
+    // Negative, NaN and out-of-range sizes have no byte count; answer 0 rather than wrap.
+    if (!(product >= 0.0) || product >= 18446744073709551616.0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(product);
+}
+
+} // namespace quarrow
