@@ -207,6 +207,13 @@ void PRIOSDeviceController::addBackupsInRoot(const std::string& backupRoot) {
     }
 }
 
+AlertRequest noBackupFilesAlert() {
+    return AlertRequest{localizedString("No iTunes backup files found !"),
+                        "Please backup your iOS device with iTunes ,and run again after the backup operation has "
+                        "completed .",
+                        {localizedString(" Ok ")}};
+}
+
 bool IOSVersionIOS6(const OptText& version) {
     if (!version || version->empty()) {
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PRIOSDeviceNode.h"
+#include "platform/Alerts.h"
 
 #include <cstdint>
 #include <optional>
@@ -52,6 +53,9 @@ private:
     const Host& host_;
     std::vector<PRIOSDeviceNodePtr> rows_;
 };
+
+// The alert shown when a refresh finds no backup: localised message and button, fixed informative text.
+AlertRequest noBackupFilesAlert();
 
 // True exactly when the version text's first "."-separated part is "6".
 bool IOSVersionIOS6(const OptText& version);

@@ -1,0 +1,207 @@
+#include "scan/ValueHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <limits>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using namespace quarrow;
+
+namespace {
+
+// Runs a test body with the time zone set, restoring the previous one afterwards.
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) {
+            previous_ = old;
+        }
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TimeZone() {
+        if (previous_) {
+            ::setenv("TZ", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// The original note-date rule: break the value down as if it counted from 1970, shift the year and
+// patch the day by a per-month table. Kept here only as the reference that the direct conversion
+// must agree with wherever that rule was right (2001 to 2016).
+std::string legacyNoteDate(std::int64_t value) {
+    const std::time_t t = static_cast<std::time_t>(value);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    int y = tm.tm_year + 1900, m = tm.tm_mon, d = tm.tm_mday;
+    const int yd = tm.tm_yday;
+    int s = y < 1950 ? y + 62 : (y <= 1985 ? y + 31 : y + 18);
+    const bool leap = (s % 4 == 0 && s % 100 != 0) || s % 400 == 0;
+    static const int k[12] = {0, 0, 58, 89, 119, 150, 180, 211, 242, 272, 303, 333};
+    static const int rollAt[12] = {32, 0, 32, 31, 32, 31, 32, 32, 31, 32, 31, 0};
+    if (m == 0) {
+        if (leap) {
+            ++d;
+        }
+        if (d >= 32) {
+            d = 1, m = 1;
+        }
+    } else if (m == 1) {
+        const int before = d;
+        if (leap) {
+            ++d;
+        }
+        if (before >= 29) {
+            d = 1, m = 2;
+        }
+    } else if (m == 11) {
+        if (!leap && d + k[m] != yd) {
+            ++d;
+        }
+        if ((leap && yd >= 366) || (!leap && yd >= 365)) {
+            d = 1, m = 0, ++s;
+        }
+    } else {
+        if (!leap && d + k[m] != yd) {
+            ++d;
+        }
+        if (d >= rollAt[m]) {
+            d = 1, ++m;
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d", m + 1, d, s, tm.tm_hour, tm.tm_min);
+    return text;
+}
+
+} // namespace
+
+TEST(GetStringFormChar, ReturnsLongTextWhole) {
+    std::string text;
+    while (text.size() < 3000) {
+        text += "Grüße, 日本語 ✓ ";
+    }
+    EXPECT_EQ(GetStringFormChar(text), text);
+}
+
+TEST(GetStringFormChar, StopsAtNul) {
+    EXPECT_EQ(GetStringFormChar(std::string_view("ab\0cd", 5)), "ab");
+}
+
+class InvalidUtf8 : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(InvalidUtf8, GivesEmptyText) {
+    EXPECT_EQ(GetStringFormChar(GetParam()), "");
+    std::vector<std::uint32_t> units(GetParam().size() + 1, 7);
+    EXPECT_EQ(Char2Unicode(GetParam(), units.data(), units.size()), 0);
+    for (auto u : units) {
+        EXPECT_EQ(u, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, InvalidUtf8,
+                         ::testing::Values("abc\xff", "\xc3", "\xc0\xaf" /* overlong */, "\xed\xa0\x80" /* surrogate */,
+                                           "\xf4\x90\x80\x80" /* past U+10FFFF */, "a\x80z"));
+
+TEST(Char2Unicode, WritesUnitsAndTerminator) {
+    std::uint32_t units[8];
+    ASSERT_EQ(Char2Unicode("aé😀", units, 8), 3);
+    EXPECT_EQ(units[0], U'a');
+    EXPECT_EQ(units[1], 0xE9u);
+    EXPECT_EQ(units[2], 0x1F600u);
+    EXPECT_EQ(units[3], 0u);
+    // One unit short of room for the terminator: nothing is converted.
+    EXPECT_EQ(Char2Unicode("abc", units, 3), 0);
+}
+
+TEST(NoteDate, MatchesTheOriginalRuleForEveryDayFrom2001To2016) {
+    TimeZone utc("UTC");
+    const std::int64_t day = 86400;
+    const std::int64_t end = 978307200 + 16LL * 365 * day + 4 * day - 978307200; // up to 2017-01-01
+    int checked = 0;
+    for (std::int64_t t = 0; t < end; t += day) {
+        const std::int64_t noon = t + 12 * 3600 + 5 * 60;
+        ASSERT_EQ(dateText(noon, 1).value(), legacyNoteDate(noon)) << "seconds since 2001: " << noon;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5844);
+}
+
+TEST(NoteDate, IsRightAfter2016AndBefore2001) {
+    TimeZone utc("UTC");
+    // 2017-06-15 10:30 UTC, counted from 2001: the original rule showed 2004.
+    EXPECT_EQ(dateText(519215400, 1), "06-15-2017 10:30");
+    EXPECT_EQ(dateText(0, 1), "01-01-2001 00:00");
+    EXPECT_EQ(dateText(-86400, 1), "12-31-2000 00:00");
+    EXPECT_EQ(dateText(std::numeric_limits<std::int64_t>::max(), 1), std::nullopt);
+}
+
+TEST(NoteDate, IsShownInLocalTime) {
+    TimeZone berlin("Europe/Berlin");
+    EXPECT_EQ(dateText(519215400, 1), "06-15-2017 12:30");
+}
+
+TEST(OtherDates, UnixTimesFrom1990OnAreShownAsTheyAre) {
+    TimeZone utc("UTC");
+    // 2012-03-07 09:05:00 UTC as a Unix time (messages of iOS 5 and earlier).
+    EXPECT_EQ(dateText(1331111100, 0), "03-07-2012 09:05");
+    // Small values count from 2001 (iOS 6 messages): 2012-03-07 09:05 as seconds since 2001.
+    EXPECT_EQ(dateText(1331111100 - 978307200, 0), "03-07-2012 09:05");
+    // Every day around the leap days of 2004 and 2008 comes out right, not a day off.
+    for (std::int64_t t = 3 * 365 * 86400; t < 8 * 366 * 86400; t += 86400) {
+        const std::time_t unix = static_cast<std::time_t>(t + 978307200);
+        std::tm tm{};
+        gmtime_r(&unix, &tm);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%02d-%02d-%04d 00:00", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
+        ASSERT_EQ(dateText(t, 0), expected);
+    }
+}
+
+TEST(CallDuration, FollowsTheUnitTable) {
+    const std::vector<std::pair<std::int32_t, std::string>> cases{
+        {45, "45 seconds"}, {1, "1 second"},     {0, "0 second"},   {90, "1 minute"},   {3599, "59 minutes"},
+        {7199, "1 hour"},   {10800, "3 hours"},  {-1, "-1 second"}, {7200, "2 hours"}, {3600, "1 hour"},
+        {125, "2 minutes"}, {59, "59 seconds"}};
+    for (const auto& [seconds, text] : cases) {
+        EXPECT_EQ(getCallHistoryDuration(seconds), text) << seconds;
+    }
+}
+
+TEST(NameByPhoneNumber, IgnoresPunctuationAndFindsTheFirstMatch) {
+    auto anna = std::make_shared<PRContactNode>();
+    anna->setContactName("Anna");
+    anna->setContactPhone(" 555 0100 +1 (415) 555-0199");
+    auto ben = std::make_shared<PRContactNode>();
+    ben->setContactName("Ben");
+    ben->setContactPhone(" 4155550199");
+    auto empty = std::make_shared<PRContactNode>();
+    empty->setContactName("Nobody");
+    const std::vector<PRContactNodePtr> contacts{empty, anna, ben};
+    EXPECT_EQ(getNameByPhoneNumber("(415) 555-0199", contacts), "Anna");
+    EXPECT_EQ(getNameByPhoneNumber("999", contacts), std::nullopt);
+    EXPECT_EQ(getNameByPhoneNumber(" - ", contacts), std::nullopt);
+    EXPECT_EQ(getNameByPhoneNumber("4155550199", {}), std::nullopt);
+}
+
+TEST(SizeText, RoundTrips) {
+    EXPECT_EQ(sizeTextForBytes(1500), "1.50K");
+    EXPECT_EQ(sizeTextForBytes(999), "999.00B");
+    EXPECT_EQ(sizeTextForBytes(2000000), "2.00M");
+    EXPECT_EQ(sizeFormString("1.50K"), 1500u);
+    EXPECT_EQ(sizeFormString("2.00M"), 2000000u);
+    EXPECT_EQ(sizeFormString("999.99B"), 999u);
+    EXPECT_EQ(sizeFormString(""), 0u);
+    EXPECT_EQ(sizeFormString("3.00k"), 3000000000000u);
+    EXPECT_EQ(sizeFormString("-5.00K"), 0u);
+    EXPECT_EQ(sizeFormString("K"), 0u);
+}
