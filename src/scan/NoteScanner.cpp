@@ -5,7 +5,6 @@
 #include "ValueHelpers.h"
 #include "platform/Log.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <sqlite3.h>
@@ -30,18 +29,19 @@ std::string_view columnBytes(sqlite3_stmt* stmt, int column) {
     return {text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))};
 }
 
-// The leading integer part of a date value rendered as text ("372.5" gives 372); nothing when the
-// text does not start with a number, so a text in a date column gives no date rather than 2001.
+// The whole seconds of a date value rendered as text ("372.5" gives 372, "9.0e+300" is out of
+// range); nothing when the text does not start with a number or the value has no int64 form, so a
+// text or a runaway value in a date column gives no date rather than one in 2001.
 std::optional<std::int64_t> leadingInteger(std::string_view text) {
     const std::string copy(text);
     const char* start = copy.c_str();
     char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(start, &end, 10);
-    if (end == start || errno == ERANGE) {
+    const double value = std::strtod(start, &end);
+    if (end == start || !(value > -9.2e18 && value < 9.2e18)) {
         return std::nullopt;
     }
-    return value;
+    // Integers beyond 2^53 lose nothing that matters: no calendar reaches them.
+    return static_cast<std::int64_t>(value);
 }
 
 void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path) {

@@ -1,0 +1,228 @@
+#include "scan/NoteScanner.h"
+
+#include "DeviceDb.h"
+#include "platform/Log.h"
+#include "results/ResultCollection.h"
+#include "scan/ScanContext.h"
+#include "scan/ScanNotifications.h"
+#include "support/BackupBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+class NoteScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        folder = dir.makeDir("backup");
+        writeInfoPlist(folder, typicalInfo());
+        progressToken = nc.addObserver(ScanNotification::kProgress, [this](const Notification& n) {
+            progress.push_back(*n.number());
+        });
+    }
+
+    void scan() {
+        ScanContext context(nc);
+        scanNoteThread(context, folder);
+    }
+
+    TempDir dir;
+    std::string folder;
+    NotificationCenter nc;
+    ResultCollection collection{nc};
+    std::vector<long long> progress;
+    NotificationCenter::Token progressToken = 0;
+    MemoryLogSink log;
+    ScopedLogSink scoped{log};
+};
+
+// 2012-03-07 09:05:00 UTC in seconds since 2001.
+constexpr double kMarch2012 = 352803900;
+
+} // namespace
+
+TEST_F(NoteScan, ReadsCoreDataNotesInDatabaseOrder) {
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "Shopping", "<div>Shopping</div><div>Milk, bread</div>", kMarch2012 + 0.5, kMarch2012});
+        db.addNote({2, "Café ☕ 日本", "<div>Café ☕ 日本</div><div>😀</div>", kMarch2012 + 60, kMarch2012});
+        db.addNote({3, "Shopping", "<div>Shopping</div>", kMarch2012 + 120, kMarch2012});
+    }
+    scan();
+    const auto& notes = collection.noteArray();
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[0]->noteTitle(), "Shopping");
+    EXPECT_EQ(notes[0]->noteContent(), "<div>Shopping</div><div>Milk, bread</div>");
+    EXPECT_EQ(notes[0]->noteDate(), "03-07-2012 09:05");
+    EXPECT_EQ(notes[1]->noteTitle(), "Café ☕ 日本");
+    EXPECT_EQ(notes[1]->noteDate(), "03-07-2012 09:06");
+    EXPECT_EQ(notes[2]->noteTitle(), "Shopping");
+    for (const auto& n : notes) {
+        EXPECT_EQ(n->uid(), -1);
+        EXPECT_FALSE(n->bDeleted());
+    }
+    EXPECT_EQ(collection.counters().noteNum, 3);
+    EXPECT_EQ(progress, std::vector<long long>{70});
+}
+
+TEST_F(NoteScan, ReadsTheOlderLayoutFirstEvenWhenEmpty) {
+    ASSERT_TRUE(fixtures::createDatabase(notesSqlitePath(folder),
+                                         std::string(fixtures::kLegacyNotesSchema) + fixtures::kNotesSchema));
+    ASSERT_TRUE(fixtures::execSql(notesSqlitePath(folder),
+                                  "INSERT INTO ZNOTE (Z_PK, ZTITLE) VALUES (1, 'never read');"
+                                  "INSERT INTO ZNOTEBODY (Z_PK, ZCONTENT) VALUES (1, 'never read');"));
+    scan();
+    EXPECT_TRUE(collection.noteArray().empty());
+    EXPECT_EQ(progress, std::vector<long long>{70});
+}
+
+TEST_F(NoteScan, ReadsTheOlderLayoutAndKeepsNotesWithoutBody) {
+    ASSERT_TRUE(fixtures::createDatabase(notesDbPath(folder), fixtures::kLegacyNotesSchema));
+    ASSERT_TRUE(fixtures::execSql(notesDbPath(folder),
+                                  "INSERT INTO Note (ROWID, title, modification_date) VALUES (1, 'Old', 352803900);"
+                                  "INSERT INTO note_bodies VALUES (1, 'Body of old');"
+                                  "INSERT INTO Note (ROWID, title, modification_date) VALUES (2, 'No body', NULL);"));
+    scan();
+    const auto& notes = collection.noteArray();
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0]->noteContent(), "Body of old");
+    EXPECT_EQ(notes[0]->noteDate(), "03-07-2012 09:05");
+    EXPECT_EQ(notes[1]->noteContent(), "");
+    EXPECT_EQ(notes[1]->noteDate(), "");
+}
+
+TEST_F(NoteScan, UsesTheFirstNameWhenBothFilesExist) {
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "From notes.sqlite", "a", kMarch2012, kMarch2012});
+    }
+    ASSERT_TRUE(fixtures::createDatabase(notesDbPath(folder), fixtures::kLegacyNotesSchema));
+    ASSERT_TRUE(fixtures::execSql(notesDbPath(folder), "INSERT INTO Note (ROWID, title) VALUES (1, 'From notes.db');"));
+    scan();
+    ASSERT_EQ(collection.noteArray().size(), 1u);
+    EXPECT_EQ(collection.noteArray()[0]->noteTitle(), "From notes.sqlite");
+}
+
+TEST_F(NoteScan, OddValuesNeverStopTheScan) {
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "", "", 0, 0});
+        db.close();
+    }
+    ASSERT_TRUE(fixtures::execSql(notesSqlitePath(folder),
+                                  "UPDATE ZNOTE SET ZMODIFICATIONDATE = NULL WHERE Z_PK = 1;"
+                                  "INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (2, 'text date', 'soon');"
+                                  "INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (3, 'negative', -86400);"
+                                  "INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (4, 'far', 9e300);"
+                                  "INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (5, X'41FF42', 0);"
+                                  "INSERT INTO ZNOTEBODY (Z_PK, ZCONTENT) VALUES (5, X'C0AF');"));
+    scan();
+    const auto& notes = collection.noteArray();
+    ASSERT_EQ(notes.size(), 5u);
+    EXPECT_EQ(notes[0]->noteDate(), "");
+    EXPECT_EQ(notes[1]->noteDate(), "");
+    EXPECT_EQ(notes[2]->noteDate(), "12-31-2000 00:00");
+    EXPECT_EQ(notes[3]->noteDate(), "");
+    EXPECT_EQ(notes[4]->noteTitle(), ""); // not valid UTF-8
+    EXPECT_EQ(notes[4]->noteContent(), "");
+    EXPECT_EQ(notes[4]->noteDate(), "01-01-2001 00:00");
+}
+
+TEST_F(NoteScan, WithoutNotesDatabaseLogsAndPostsNoProgress) {
+    scan();
+    EXPECT_TRUE(log.contains("messageDB is not exist"));
+    EXPECT_TRUE(progress.empty());
+}
+
+class DamagedNotesFile : public NoteScan, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(DamagedNotesFile, GivesNoNotesButProgress) {
+    std::string bytes;
+    if (GetParam() == "truncated") {
+        {
+            fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+            for (int i = 1; i <= 200; ++i) {
+                db.addNote({i, "Note " + std::to_string(i), std::string(300, 'x'), kMarch2012, kMarch2012});
+            }
+        }
+        bytes = fixtures::readFile(notesSqlitePath(folder)).substr(0, 4096 * 3 + 100);
+    } else if (GetParam() == "not-sqlite") {
+        bytes = "This is not a database, just some text that happens to sit here.";
+    } else if (GetParam() == "header-only") {
+        bytes = std::string("SQLite format 3\0", 16) + std::string(84, '\xff');
+    }
+    fixtures::writeFile(notesSqlitePath(folder), bytes);
+    scan();
+    EXPECT_EQ(progress, std::vector<long long>{70});
+    EXPECT_FALSE(log.lines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedNotesFile, ::testing::Values("empty", "truncated", "not-sqlite", "header-only"));
+
+TEST_F(NoteScan, LeavesTheBackupByteIdenticalAndCommitsOnlyTheCopy) {
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "Keep me", "<div>Keep me</div>", kMarch2012, kMarch2012});
+    }
+    const std::string before = folderFingerprint(folder);
+    ASSERT_EQ(fixtures::readFile(notesSqlitePath(folder))[18], 1);
+    {
+        ScanContext context(nc);
+        scanNoteThread(context, folder);
+        const auto copy = context.workingCopyOf(notesSqlitePath(folder));
+        ASSERT_TRUE(copy);
+        const std::string copied = fixtures::readFile(*copy);
+        EXPECT_EQ(copied[18], 2); // write-ahead logging, on the copy
+        EXPECT_EQ(copied[19], 2);
+    }
+    EXPECT_EQ(folderFingerprint(folder), before);
+    ASSERT_EQ(collection.noteArray().size(), 1u);
+}
+
+TEST_F(NoteScan, ReadsAReadOnlyBackup) {
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "Read only", "body", kMarch2012, kMarch2012});
+    }
+    ::chmod(notesSqlitePath(folder).c_str(), 0444);
+    ::chmod(folder.c_str(), 0555);
+    const std::string before = folderFingerprint(folder);
+    scan();
+    EXPECT_EQ(folderFingerprint(folder), before);
+    ASSERT_EQ(collection.noteArray().size(), 1u);
+    EXPECT_EQ(collection.noteArray()[0]->noteTitle(), "Read only");
+}
+
+TEST(ScanContext, RemovesItsWorkingCopies) {
+    TempDir dir;
+    fixtures::writeFile(dir.file("db"), "bytes");
+    NotificationCenter nc;
+    ScanContext context(nc);
+    const auto copy = context.workingCopyOf(dir.file("db"));
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(context.workingCopyOf(dir.file("db")), copy); // once per scan
+    context.noteArray.push_back(std::make_shared<PRNoteNode>());
+    context.removeSomeArray();
+    EXPECT_TRUE(context.noteArray.empty());
+    EXPECT_NE(::access(copy->c_str(), F_OK), 0);
+}
+
+TEST(CommitDB, SwitchesARollbackJournalFileToWriteAheadLogging) {
+    TempDir dir;
+    fixtures::NotesDbBuilder(dir.file("n.sqlite")).close();
+    ASSERT_EQ(fixtures::readFile(dir.file("n.sqlite"))[18], 1);
+    commitDB(dir.file("n.sqlite"));
+    const auto bytes = fixtures::readFile(dir.file("n.sqlite"));
+    EXPECT_EQ(bytes[18], 2);
+    EXPECT_EQ(bytes[19], 2);
+}
