@@ -1,0 +1,37 @@
+#pragma once
+
+#include "scan/Records.h"
+
+#include <string>
+#include <vector>
+
+namespace quarrow {
+
+// One labelled line of a detail area, or its long-text view.
+struct DetailLine {
+    std::string name; // the label's name in the detail area, e.g. "noteTitlelab"
+    std::string text;
+    bool visible = true;
+};
+
+// What the detail area shows for one record: its labelled lines in display order and, for notes,
+// messages and contacts, the long text (shown in a scrollable view that takes no input).
+struct ItemDetail {
+    std::vector<DetailLine> lines;
+    bool hasLongText = false;
+    DetailLine longText;
+};
+
+// Values are shown as the records hold them; an absent value reads as the empty text. Only the
+// contact detail hides lines, those whose value is empty.
+ItemDetail contactDetail(const PRContactNode& contact);
+ItemDetail messageDetail(const PRMessageNode& message);
+ItemDetail callHistoryDetail(const PRCallHistoryNode& call);
+ItemDetail noteDetail(const PRNoteNode& note);
+// The name, size and path of a picture or movie, for the preview beside the photo table.
+ItemDetail photoDetail(const PRPhotoAndVideoNode& photo);
+
+// The caption in front of a contact's note in its long-text view.
+inline constexpr const char* kContactNoteCaption = "Note: ";
+
+} // namespace quarrow

@@ -1,0 +1,194 @@
+#include "results/CategoryView.h"
+
+#include "results/ResultCollection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quarrow {
+namespace {
+
+PRNoteNodePtr note(const std::string& title, const std::string& content) {
+    auto n = std::make_shared<PRNoteNode>();
+    n->setNoteTitle(title);
+    n->setNoteContent(content);
+    return n;
+}
+
+PRContactNodePtr contact(OptText name) {
+    auto c = std::make_shared<PRContactNode>();
+    c->setContactName(std::move(name));
+    c->setContactPhone("555");
+    return c;
+}
+
+PRCallHistoryNodePtr call(const std::string& name, const std::string& date) {
+    auto c = std::make_shared<PRCallHistoryNode>();
+    c->setCallName(name);
+    c->setCallPhone(name + "-phone");
+    c->setCallDate(date);
+    return c;
+}
+
+std::vector<std::string> column(const CategoryView& view, const char* id) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < view.size(); ++i) {
+        out.push_back(view.cellText(i, id));
+    }
+    return out;
+}
+
+class CategoryViewTest : public ::testing::Test {
+protected:
+    NotificationCenter nc;
+    ResultCollection collection{nc};
+    SortDirectionSwitches switches;
+};
+
+TEST_F(CategoryViewTest, FilterShowsOnlyDeletedInListOrderAndCategorySwitchResetsIt) {
+    collection.ScanNoteInfomationHandle(note("a", "one"));
+    collection.ScanDelNoteInfomationHandle(note("b", "two"));
+    collection.ScanNoteInfomationHandle(note("c", "three"));
+    collection.ScanDelNoteInfomationHandle(note("d", "four"));
+    CategoryView view(Category::Note, collection);
+    view.showCategory();
+    EXPECT_EQ(column(view, "Title"), (std::vector<std::string>{"a", "b", "c", "d"}));
+
+    view.setTicked({0}, true);
+    ASSERT_TRUE(view.setDeletedOnly(true));
+    EXPECT_EQ(column(view, "Title"), (std::vector<std::string>{"b", "d"}));
+    // Hiding a ticked record neither unticks it nor changes the count.
+    EXPECT_TRUE(collection.noteArray()[0]->bSelected());
+    EXPECT_EQ(collection.counters().selectedFilesNum, 1);
+
+    view.showCategory();
+    EXPECT_FALSE(view.deletedOnly());
+    EXPECT_EQ(view.size(), 4u);
+}
+
+TEST_F(CategoryViewTest, FilterDoesNothingOnPhotos) {
+    collection.ScanMovNodeToMainThreadHandle("/nonexistent"); // no file: no record
+    CategoryView view(Category::PhotoAndVideo, collection);
+    view.showCategory();
+    EXPECT_FALSE(view.setDeletedOnly(true));
+    EXPECT_FALSE(view.deletedOnly());
+}
+
+TEST_F(CategoryViewTest, TickingAppliesToEveryGivenRowAndCountsOnlyChanges) {
+    for (int i = 0; i < 4; ++i) {
+        collection.ScanNoteInfomationHandle(note("t" + std::to_string(i), "c" + std::to_string(i)));
+    }
+    CategoryView view(Category::Note, collection);
+    view.showCategory();
+    view.setTicked({1}, true);
+    // Three rows selected, one already ticked: the count rises by 2.
+    view.setTicked({0, 1, 2}, true);
+    EXPECT_EQ(collection.counters().selectedFilesNum, 3);
+    view.setTicked({1, 2, 99}, false); // rows past the end are ignored
+    EXPECT_EQ(collection.counters().selectedFilesNum, 1);
+    EXPECT_TRUE(view.isTicked(0));
+    EXPECT_FALSE(view.isTicked(1));
+    EXPECT_EQ(selectionLineText(collection.counters().selectedFilesNum),
+              std::optional<std::string>("You select 1 files in the recovery results."));
+    view.setTicked({0}, false);
+    EXPECT_EQ(selectionLineText(collection.counters().selectedFilesNum), std::nullopt);
+}
+
+TEST_F(CategoryViewTest, NameSwitchIsSharedAcrossTablesAndDateSwitchIsSeparate) {
+    collection.ScanMovNodeToMainThreadHandle("/nonexistent");
+    collection.ScanContactInfomationHandle(contact("Bob"));
+    collection.ScanContactInfomationHandle(contact("alice"));
+    collection.ScanContactInfomationHandle(contact("Alice"));
+    collection.ScanCallHistoryInfomationHandle(call("x", "02-01-2013 10:00"));
+    collection.ScanCallHistoryInfomationHandle(call("y", "12-31-2012 23:59"));
+    collection.ScanCallHistoryInfomationHandle(call("z", "02-01-2013 09:59"));
+
+    CategoryView photos(Category::PhotoAndVideo, collection);
+    CategoryView contacts(Category::Contact, collection);
+    CategoryView calls(Category::CallHistory, collection);
+    photos.showCategory();
+    contacts.showCategory();
+    calls.showCategory();
+
+    EXPECT_TRUE(photos.sortByColumn("Name", switches));    // name switch: ascending
+    EXPECT_TRUE(contacts.sortByColumn("Phone", switches)); // any contact column: name switch, now descending
+    EXPECT_EQ(column(contacts, "Name"), (std::vector<std::string>{"alice", "Bob", "Alice"}));
+
+    EXPECT_TRUE(calls.sortByColumn("Date", switches)); // fresh date switch: ascending
+    EXPECT_EQ(column(calls, "Name"), (std::vector<std::string>{"y", "z", "x"}));
+    EXPECT_TRUE(calls.sortByColumn("Name", switches)); // name switch again: ascending
+    EXPECT_EQ(column(calls, "Name"), (std::vector<std::string>{"x", "y", "z"}));
+    EXPECT_TRUE(calls.sortByColumn("Duration", switches)); // date switch: descending
+    EXPECT_EQ(column(calls, "Name"), (std::vector<std::string>{"x", "z", "y"}));
+    // The master list keeps its arrival order.
+    EXPECT_EQ(*collection.callHistoryArray()[0]->callName(), "x");
+    EXPECT_EQ(*collection.callHistoryArray()[1]->callName(), "y");
+}
+
+TEST_F(CategoryViewTest, ColumnsThatDoNotSortLeaveOrderAndSwitchesAlone) {
+    collection.ScanNoteInfomationHandle(note("b", "1"));
+    collection.ScanNoteInfomationHandle(note("a", "2"));
+    CategoryView notes(Category::Note, collection);
+    CategoryView photos(Category::PhotoAndVideo, collection);
+    notes.showCategory();
+    EXPECT_FALSE(notes.sortByColumn("Title", switches));
+    EXPECT_FALSE(notes.sortByColumn(kTickColumn, switches));
+    EXPECT_FALSE(photos.sortByColumn("Other", switches));
+    EXPECT_EQ(column(notes, "Title"), (std::vector<std::string>{"b", "a"}));
+    EXPECT_FALSE(switches.name || switches.size || switches.date);
+}
+
+TEST_F(CategoryViewTest, SortingKeepsAbsentNamesFirstAndIsStable) {
+    collection.ScanContactInfomationHandle(contact("m"));
+    collection.ScanContactInfomationHandle(contact(std::nullopt));
+    collection.ScanContactInfomationHandle(contact(""));
+    collection.ScanContactInfomationHandle(contact("m"));
+    CategoryView view(Category::Contact, collection);
+    view.showCategory();
+    view.sortByColumn("Name", switches);
+    EXPECT_EQ(view.at(0), collection.contactArray()[1]);
+    EXPECT_EQ(view.at(1), collection.contactArray()[2]);
+    EXPECT_EQ(view.at(2), collection.contactArray()[0]);
+    EXPECT_EQ(view.at(3), collection.contactArray()[3]);
+}
+
+struct ComparisonCase {
+    const char* name;
+    int (*compare)(const OptText&, const OptText&);
+    OptText a, b;
+    int expected;
+};
+
+class ComparisonTest : public ::testing::TestWithParam<ComparisonCase> {};
+
+TEST_P(ComparisonTest, OrdersAsTheColumnMeans) {
+    const auto& c = GetParam();
+    EXPECT_EQ(c.compare(c.a, c.b), c.expected);
+    EXPECT_EQ(c.compare(c.b, c.a), -c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Comparisons, ComparisonTest,
+    ::testing::Values(ComparisonCase{"FileNumberNumeric", compareFileNumber, "9.JPG", "10.JPG", -1},
+                      ComparisonCase{"FileNumberNoDigitsIsZero", compareFileNumber, "IMG.JPG", "0.PNG", 0},
+                      ComparisonCase{"FileNumberSign", compareFileNumber, "-3.mov", "2.mov", -1},
+                      ComparisonCase{"SizeByBytes", compareSizeText, "999.00B", "1.00K", -1},
+                      ComparisonCase{"SizeUnits", compareSizeText, "2.00M", "1.50G", -1},
+                      ComparisonCase{"TextCaseSensitive", compareText, "Z", "a", -1},
+                      ComparisonCase{"TextAbsentFirst", compareText, std::nullopt, "", -1},
+                      ComparisonCase{"DateYearFirst", compareDateText, "12-31-2012 23:59", "01-01-2013 00:00", -1},
+                      ComparisonCase{"DateMinutes", compareDateText, "05-05-2013 10:01", "05-05-2013 10:00", 1},
+                      ComparisonCase{"DateGarbageFirst", compareDateText, "soon", "01-01-1990 00:00", -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MinutesOfDateText, RejectsTextsThatAreNoDates) {
+    EXPECT_TRUE(minutesOfDateText("02-28-2013 07:05").has_value());
+    EXPECT_FALSE(minutesOfDateText("13-01-2013 07:05").has_value());
+    EXPECT_FALSE(minutesOfDateText("").has_value());
+    EXPECT_FALSE(minutesOfDateText("2013-02-28").has_value());
+}
+
+} // namespace
+} // namespace quarrow
