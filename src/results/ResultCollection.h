@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AtomicCount.h"
 #include "platform/NotificationCenter.h"
 #include "scan/Records.h"
 
@@ -15,7 +16,7 @@ struct ResultCounters {
     std::int32_t BackUpFilesNum = 0;   // existing records accepted
     std::int32_t deleteeFilesNum = 0;  // deleted records accepted
     std::int32_t selectedFilesNum = 0; // ticked records
-    std::int32_t recovredFilesNum = 0; // records exported so far
+    AtomicCount recovredFilesNum;      // records exported so far; the export worker counts, the timer reads
     std::int32_t photovideoNum = 0;
     std::int32_t delPhotovideoNum = 0;
     std::int32_t contactNum = 0;

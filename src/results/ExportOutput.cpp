@@ -1,0 +1,160 @@
+#include "ExportOutput.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quarrow {
+
+namespace {
+
+std::string errnoText(int code) {
+    return std::strerror(code);
+}
+
+// A temporary name beside the target, unique within the process and across processes, hidden so
+// that a file viewer opened on the folder does not show it while it exists.
+std::string temporaryPathFor(const std::string& path) {
+    static std::atomic<unsigned long> counter{0};
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+class DiskExportFile : public ExportFile {
+public:
+    explicit DiskExportFile(int fd) : fd_(fd) {}
+    ~DiskExportFile() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    bool write(const char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, data, size);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error_ = errnoText(errno);
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool close() override {
+        if (fd_ < 0) {
+            return true;
+        }
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) {
+            error_ = errnoText(errno);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+bool ExportOutput::writeAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+    const std::string temporary = temporaryPathFor(path);
+    auto file = openForWriting(temporary, error);
+    if (!file) {
+        return false;
+    }
+    const bool written = file->write(bytes.data(), bytes.size());
+    if (!written || !file->close()) {
+        error = file->error();
+        file.reset();
+        removeItem(temporary);
+        return false;
+    }
+    if (!replaceItem(temporary, path, error)) {
+        removeItem(temporary);
+        return false;
+    }
+    return true;
+}
+
+ExportOutput& diskExportOutput() {
+    static DiskExportOutput output;
+    return output;
+}
+
+bool DiskExportOutput::createDirectories(const std::string& path, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (std::filesystem::is_directory(path)) {
+        return true;
+    }
+    error = ec ? ec.message() : errnoText(ENOTDIR);
+    return false;
+}
+
+std::unique_ptr<ExportFile> DiskExportOutput::openForWriting(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = errnoText(errno);
+        return nullptr;
+    }
+    return std::make_unique<DiskExportFile>(fd);
+}
+
+bool DiskExportOutput::replaceItem(const std::string& from, const std::string& to, std::string& error) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        error = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool DiskExportOutput::moveItem(const std::string& from, const std::string& to, std::string& error) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        error = errnoText(errno);
+        return false;
+    }
+    // File systems without the no-replace rename: a hard link fails on an existing target too.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP) {
+        error = errnoText(errno);
+        return false;
+    }
+    // Neither is available (some network and FAT mounts): check, then rename.
+    if (fileExists(to)) {
+        error = errnoText(EEXIST);
+        return false;
+    }
+    return replaceItem(from, to, error);
+}
+
+bool DiskExportOutput::fileExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool DiskExportOutput::removeItem(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+} // namespace quarrow

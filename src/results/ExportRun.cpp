@@ -1,0 +1,347 @@
+#include "ExportRun.h"
+
+#include "ExportNames.h"
+#include "ExportOutput.h"
+#include "PRRtfController.h"
+#include "PRVCFController.h"
+#include "ResultCollection.h"
+#include "platform/Alerts.h"
+#include "platform/LocalizedStrings.h"
+#include "platform/Log.h"
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace quarrow {
+
+namespace {
+
+// One buffer of this size serves the whole copy of a photo or video.
+constexpr std::size_t kCopyBufferSize = 8 * 1024 * 1024;
+constexpr std::size_t kFailuresShownInAlert = 10;
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+std::string textOf(const OptText& value) {
+    return value ? *value : std::string();
+}
+
+std::string recordsNotExported(std::int32_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records") + " not exported";
+}
+
+template <class Node> std::int32_t tickedCount(const std::vector<std::shared_ptr<Node>>& records) {
+    std::int32_t count = 0;
+    for (const auto& r : records) {
+        count += (r && r->bSelected()) ? 1 : 0;
+    }
+    return count;
+}
+
+// True when both paths name the same existing file, so that opening the target for writing would
+// empty the source.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+ExportRun::ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output)
+    : collection_(collection), recoverPath_(std::move(recoverPath)), output_(output ? *output : diskExportOutput()) {}
+
+ExportRun::~ExportRun() {
+    join();
+}
+
+void ExportRun::start() {
+    if (recoverThread_.joinable()) {
+        return;
+    }
+    recoverThread_ = std::thread([this] { recoverFilesThread(); });
+}
+
+void ExportRun::join() {
+    if (recoverThread_.joinable()) {
+        recoverThread_.join();
+    }
+}
+
+bool ExportRun::cancel() {
+    State expected = State::Ready;
+    return state_.compare_exchange_strong(expected, State::Cancelled) || expected == State::Cancelled;
+}
+
+bool ExportRun::wasCancelled() const {
+    const State s = state_.load();
+    return s == State::Cancelled || s == State::CancelledDone;
+}
+
+int ExportRun::progressPercent() const {
+    const ResultCounters& c = collection_.counters();
+    const std::int32_t selected = c.selectedFilesNum;
+    if (selected <= 0) {
+        return 0;
+    }
+    const float ratio = static_cast<float>(c.recovredFilesNum.load()) * 100.0f / static_cast<float>(selected);
+    if (!(ratio > 0.0f)) {
+        return 0;
+    }
+    return ratio >= 100.0f ? 100 : static_cast<int>(ratio);
+}
+
+std::vector<ExportFailure> ExportRun::failures() const {
+    std::lock_guard lock(mutex_);
+    return failures_;
+}
+
+std::string ExportRun::recoverFilePath() const {
+    std::lock_guard lock(mutex_);
+    return recoverFilePath_;
+}
+
+void ExportRun::setRecoverFilePath(std::string path) {
+    std::lock_guard lock(mutex_);
+    recoverFilePath_ = std::move(path);
+}
+
+void ExportRun::addFailure(ExportFailure failure) {
+    systemLog("Export could not write " + failure.path + ": " + failure.reason);
+    std::lock_guard lock(mutex_);
+    failures_.push_back(std::move(failure));
+}
+
+void ExportRun::countRecordBegun() {
+    ++collection_.counters().recovredFilesNum;
+    const std::int32_t count = exported_.fetch_add(1) + 1;
+    if (onRecordBegun) {
+        onRecordBegun(count);
+    }
+}
+
+bool ExportRun::prepareCategoryFolder(const std::string& folder, std::int32_t recordsInCategory) {
+    setRecoverFilePath(folder);
+    std::string error;
+    if (output_.createDirectories(folder, error)) {
+        return true;
+    }
+    std::string reason = "the folder could not be created: " + error;
+    if (recordsInCategory > 0) {
+        reason += "; " + recordsNotExported(recordsInCategory);
+    }
+    addFailure({folder, std::move(reason)});
+    return false;
+}
+
+template <class Node, class Write>
+void ExportRun::exportTextCategory(const std::vector<std::shared_ptr<Node>>& records, const char* folderName,
+                                   const char* typeKey, Write write) {
+    const std::string folder = recoverPath_ + "/" + folderName;
+    const std::int32_t ticked = tickedCount(records);
+    if (!prepareCategoryFolder(folder, ticked)) {
+        // Nothing can be written there; the records still count, so the progress reaches its end.
+        for (std::int32_t i = 0; i < ticked; ++i) {
+            countRecordBegun();
+        }
+        return;
+    }
+    PRRtfController rtf;
+    for (const auto& record : records) {
+        if (record && record->bSelected()) {
+            (this->*write)(*record, rtf);
+        }
+    }
+    if (auto failure = rtf.writeRtfInPath(folder, typeKey, output_)) {
+        if (ticked > 0) {
+            failure->reason += "; " + recordsNotExported(ticked);
+        }
+        addFailure(std::move(*failure));
+    }
+}
+
+void ExportRun::recoverFilesThread() {
+    State expected = State::Ready;
+    if (!state_.compare_exchange_strong(expected, State::Writing)) {
+        if (expected == State::Cancelled) {
+            saveProgressorHanderToMainThread();
+            state_.store(State::CancelledDone);
+        }
+        return;
+    }
+    collection_.counters().recovredFilesNum = 0;
+
+    const std::string photoFolder = recoverPath_ + "/Photo&Video";
+    const auto& photos = collection_.photoAndVideoArray();
+    const std::int32_t tickedPhotos = tickedCount(photos);
+    if (prepareCategoryFolder(photoFolder, tickedPhotos)) {
+        for (const auto& photo : photos) {
+            if (photo && photo->bSelected()) {
+                recoverPhotoAndVideo(*photo);
+            }
+        }
+    } else {
+        for (std::int32_t i = 0; i < tickedPhotos; ++i) {
+            countRecordBegun();
+        }
+    }
+    exportTextCategory(collection_.contactArray(), "Contact", "Contact", &ExportRun::recoverContactNode);
+    exportTextCategory(collection_.messageArray(), "Message", "Message", &ExportRun::recoverMessageNode);
+    exportTextCategory(collection_.noteArray(), "Note", "Note", &ExportRun::recoverNoteNode);
+    exportTextCategory(collection_.callHistoryArray(), "CallHistory", "CallHistory",
+                       &ExportRun::recoverCallHistoryNode);
+
+    if (openFolderWhenDone) {
+        Platform::current().workspace().openFile(recoverPath_);
+    }
+    saveProgressorHanderToMainThread();
+    state_.store(State::Finished);
+}
+
+void ExportRun::saveProgressorHanderToMainThread() {
+    Platform::current().mainThread().runAndWait([this] { saveProgressorHanderToMainThreadHandle(); });
+}
+
+void ExportRun::saveProgressorHanderToMainThreadHandle() {
+    collection_.counters().recovredFilesNum = 0;
+    if (onFinish) {
+        onFinish(*this);
+    }
+}
+
+void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
+    countRecordBegun();
+    const std::string source = textOf(record.filePath());
+    std::string name = textOf(record.fileNodeName());
+    if (name.empty()) {
+        name = source.substr(source.find_last_of('/') + 1);
+    }
+    const std::string target = recoverPath_ + "/Photo&Video/" + exportFileName(name);
+
+    // The whole file at filePath is copied; its size text is for display only.
+    File in(std::fopen(source.c_str(), "rb"), &std::fclose);
+    if (!in) {
+        addFailure({target, "could not be copied: the source " + source + " cannot be read: " + std::strerror(errno)});
+        return;
+    }
+    if (sameFile(source, target)) {
+        addFailure({target, "could not be copied: it is the source file itself"});
+        return;
+    }
+    std::string error;
+    auto out = output_.openForWriting(target, error);
+    if (!out) {
+        addFailure({target, "could not be created: " + error});
+        return;
+    }
+    std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
+    bool ok = true;
+    while (ok) {
+        const std::size_t n = std::fread(buffer.get(), 1, kCopyBufferSize, in.get());
+        if (n > 0 && !out->write(buffer.get(), n)) {
+            error = "could not be written: " + out->error();
+            ok = false;
+        } else if (n < kCopyBufferSize) {
+            if (std::ferror(in.get())) {
+                error = "could not be copied: reading " + source + " failed: " + std::strerror(errno);
+                ok = false;
+            }
+            break;
+        }
+    }
+    if (ok && !out->close()) {
+        error = "could not be written: " + out->error();
+        ok = false;
+    }
+    if (!ok) {
+        // A partial copy would pass for the whole file; take it away and say so.
+        out.reset();
+        output_.removeItem(target);
+        addFailure({target, std::move(error)});
+    }
+}
+
+std::string ExportRun::contactRecordText(const PRContactNode& r) {
+    return "Name:" + textOf(r.contactName()) + "  Phone:" + textOf(r.contactPhone()) +
+           "  Email:" + textOf(r.contactEmail()) + "  Company:" + textOf(r.contactCompany()) +
+           "  JobTitle:" + textOf(r.contactJobtitle()) + "  Home Page:" + textOf(r.contactHomepage()) +
+           "  Birthday:" + textOf(r.contactBirthday()) + "  Note:" + textOf(r.contactNote()) + "  ";
+}
+
+std::string ExportRun::messageRecordText(const PRMessageNode& r) {
+    return "Name:" + textOf(r.messageName()) + "  Phone:" + textOf(r.messagePhone()) +
+           "  Date:" + textOf(r.messageDate()) + "  Type:" + textOf(r.messageType()) +
+           "  Content:" + textOf(r.messageContent()) + "  ";
+}
+
+std::string ExportRun::noteRecordText(const PRNoteNode& r) {
+    return "Title:" + textOf(r.noteTitle()) + "  Note:" + textOf(r.noteContent()) + "  Date:" + textOf(r.noteDate()) +
+           "  ";
+}
+
+std::string ExportRun::callHistoryRecordText(const PRCallHistoryNode& r) {
+    return "Name:" + textOf(r.callName()) + "  Phone:" + textOf(r.callPhone()) + "  Date:" + textOf(r.callDate()) +
+           "  Type:" + textOf(r.callType()) + "  Duration:" + textOf(r.callDuration()) + "  ";
+}
+
+std::string ExportRun::vCardPath(const std::string& contactFolder, const PRContactNode& record) {
+    const std::string name = textOf(record.contactName());
+    const std::string company = textOf(record.contactCompany());
+    if (!name.empty()) {
+        return contactFolder + "/" + exportFileName(name, ".vcf");
+    }
+    if (!company.empty()) {
+        return contactFolder + "/" + exportFileName(company, ".vcf");
+    }
+    return contactFolder + "/unknown " + std::to_string(record.rowid()) + ".vcf";
+}
+
+void ExportRun::recoverContactNode(const PRContactNode& record, PRRtfController& rtf) {
+    countRecordBegun();
+    rtf.addRtfContent(contactRecordText(record));
+    PRVCFController vcf;
+    if (auto failure = vcf.creatFile(record, vCardPath(recoverPath_ + "/Contact", record), output_)) {
+        addFailure(std::move(*failure));
+    }
+}
+
+void ExportRun::recoverMessageNode(const PRMessageNode& record, PRRtfController& rtf) {
+    countRecordBegun();
+    rtf.addRtfContent(messageRecordText(record));
+}
+
+void ExportRun::recoverNoteNode(const PRNoteNode& record, PRRtfController& rtf) {
+    countRecordBegun();
+    rtf.addRtfContent(noteRecordText(record));
+}
+
+void ExportRun::recoverCallHistoryNode(const PRCallHistoryNode& record, PRRtfController& rtf) {
+    countRecordBegun();
+    rtf.addRtfContent(callHistoryRecordText(record));
+}
+
+AlertRequest exportFailureAlert(const std::vector<ExportFailure>& failures) {
+    AlertRequest alert;
+    alert.messageText = localizedString("Some recovered files could not be written.");
+    std::string details;
+    for (std::size_t i = 0; i < failures.size() && i < kFailuresShownInAlert; ++i) {
+        details += failures[i].path + ": " + failures[i].reason + "\n";
+    }
+    if (failures.size() > kFailuresShownInAlert) {
+        std::string more = localizedString("and %d more");
+        if (const auto at = more.find("%d"); at != std::string::npos) {
+            more.replace(at, 2, std::to_string(failures.size() - kFailuresShownInAlert));
+        }
+        details += more + "\n";
+    }
+    alert.informativeText = details;
+    alert.buttons = {localizedString(" Ok ")};
+    return alert;
+}
+
+} // namespace quarrow
