@@ -151,9 +151,11 @@ TEST_P(DamagedNotesFile, GivesNoNotesButProgress) {
     if (GetParam() == "truncated") {
         {
             fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+            db.begin();
             for (int i = 1; i <= 200; ++i) {
                 db.addNote({i, "Note " + std::to_string(i), std::string(300, 'x'), kMarch2012, kMarch2012});
             }
+            db.commit();
         }
         bytes = fixtures::readFile(notesSqlitePath(folder)).substr(0, 4096 * 3 + 100);
     } else if (GetParam() == "not-sqlite") {

@@ -1,0 +1,100 @@
+#include "scan/ScanRun.h"
+
+#include "DeviceDb.h"
+#include "platform/Log.h"
+#include "platform/Platform.h"
+#include "results/ResultCollection.h"
+#include "scan/NoteScanner.h"
+#include "scan/ScanContext.h"
+#include "scan/ScanNotifications.h"
+#include "support/BackupBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+// Runs a whole scan the way a front end does: worker thread, finish step on this thread.
+struct ScanDriver {
+    explicit ScanDriver(NotificationCenter& nc) : collection(nc), nc_(nc) {
+        Platform::current().setMainThread(&loop);
+        collection.onFinish = [this] {
+            finishThread = std::this_thread::get_id();
+            ++finishes;
+        };
+    }
+    ~ScanDriver() { Platform::current().setMainThread(nullptr); }
+
+    void scan(const std::string& folder, std::vector<ScanRun::Scanner> scanners = ScanRun::editionScanners()) {
+        collection.showView();
+        ScanRun run(nc_, [this] { collection.ScanThreadFinish(); }, std::move(scanners));
+        run.onWorkerDone = [this] { loop.wake(); };
+        run.ScanIOSBackFile(folder);
+        loop.runUntil([&run] { return run.isFinished(); });
+    }
+
+    MainThreadLoop loop;
+    ResultCollection collection;
+    NotificationCenter& nc_;
+    std::thread::id finishThread;
+    int finishes = 0;
+};
+
+} // namespace
+
+TEST(ScanRun, RunsTheScannersOnAWorkerAndFinishesOnTheMainThread) {
+    TempDir dir;
+    const auto folder = dir.makeDir("b");
+    writeInfoPlist(folder, typicalInfo());
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.addNote({1, "One", "<div>One</div>", 100, 100});
+        db.addNote({2, "Two", "<div>Two</div>", 200, 200});
+    }
+    NotificationCenter nc;
+    std::vector<std::string> order;
+    std::thread::id scannerThread;
+    auto first = [&](ScanContext& c, const std::string& path) {
+        scannerThread = std::this_thread::get_id();
+        order.push_back("notes");
+        scanNoteThread(c, path);
+    };
+    auto second = [&](ScanContext& c, const std::string&) {
+        order.push_back("second");
+        EXPECT_TRUE(c.workingCopyOf(notesSqlitePath(folder))); // the copy is shared across scanners
+    };
+    ScanDriver driver(nc);
+    driver.scan(folder, {first, second});
+    EXPECT_EQ(order, (std::vector<std::string>{"notes", "second"}));
+    EXPECT_NE(scannerThread, std::this_thread::get_id());
+    EXPECT_EQ(driver.finishThread, std::this_thread::get_id());
+    EXPECT_EQ(driver.finishes, 1);
+    EXPECT_EQ(driver.collection.noteArray().size(), 2u);
+    EXPECT_EQ(driver.collection.counters().BackUpFilesNum, 2);
+
+    // Back home and a second scan: the same collection hears each notification once.
+    driver.collection.releaseUIMemory();
+    driver.scan(folder);
+    EXPECT_EQ(driver.collection.noteArray().size(), 2u);
+    EXPECT_EQ(driver.finishes, 2);
+}
+
+TEST(ScanRun, FinishesWithoutAnyNotesDatabase) {
+    TempDir dir;
+    const auto folder = dir.makeDir("b");
+    writeInfoPlist(folder, typicalInfo());
+    MemoryLogSink log;
+    ScopedLogSink scoped(log);
+    NotificationCenter nc;
+    std::vector<long long> progress;
+    nc.addObserver(ScanNotification::kProgress, [&](const Notification& n) { progress.push_back(*n.number()); });
+    ScanDriver driver(nc);
+    driver.scan(folder);
+    EXPECT_EQ(driver.finishes, 1);
+    EXPECT_TRUE(progress.empty());
+    EXPECT_TRUE(log.contains("messageDB is not exist"));
+    EXPECT_TRUE(driver.collection.noteArray().empty());
+}
