@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian 12 packages that building and testing Quarrow need. Uses sudo unless root.
+set -eu
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+PACKAGES="build-essential cmake pkg-config git
+    libsqlite3-dev libplist-dev libminizip-dev zlib1g-dev libgtest-dev
+    qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
+    fonts-dejavu-core xdg-utils"
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y --no-install-recommends $missing
+fi
