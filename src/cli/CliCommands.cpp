@@ -34,7 +34,7 @@ std::string orEmpty(const OptText& text) {
     return text.value_or("");
 }
 
-// The visible text of a note body for a terminal: tags dropped, <br> and block ends as line breaks,
+// The visible text of a note body for a terminal: tags dropped, <br> and blocks as line breaks,
 // the common entities decoded.
 std::string plainText(const std::string& html) {
     std::string out;
@@ -48,8 +48,14 @@ std::string plainText(const std::string& html) {
             for (auto& c : tag) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             }
-            if (tag.rfind("br", 0) == 0 || tag == "/div" || tag == "/p") {
+            const std::string name = tag.substr(0, tag.find_first_of(" /", 1));
+            if (name == "br") {
                 out += '\n';
+            } else if (name == "div" || name == "/div" || name == "p" || name == "/p") {
+                // Blocks start and end on a line of their own; an empty block adds no line.
+                if (!out.empty() && out.back() != '\n') {
+                    out += '\n';
+                }
             }
             i = end;
         } else if (html[i] == '&') {
@@ -134,7 +140,7 @@ int commandBackups(const std::vector<std::string>& args) {
     for (const auto& row : rows) {
         const auto& n = *row;
         std::printf("\n%d. %s\n", ++index, orEmpty(n.strDeviceName()).c_str());
-        std::printf("   Type:        %s (iOS %s)\n", orEmpty(n.strDeviceType()).c_str(),
+        std::printf("   Type:        %s (iOS %s)\n", n.strDeviceType().value_or("unknown device").c_str(),
                     orEmpty(n.strIOSVersion()).c_str());
         std::printf("   Backed up:   %s\n", orEmpty(n.strDeviceBackUpTime()).c_str());
         std::printf("   Serial:      %s\n", orEmpty(n.strDeviceSerial()).c_str());
