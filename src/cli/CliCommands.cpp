@@ -59,8 +59,8 @@ std::string plainText(const std::string& html) {
             }
             i = end;
         } else if (html[i] == '&') {
-            static const std::map<std::string, std::string> entities{
-                {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", " "}, {"&#39;", "'"}};
+            static const std::map<std::string, std::string> entities{{"&amp;", "&"},   {"&lt;", "<"},   {"&gt;", ">"},
+                                                                     {"&quot;", "\""}, {"&nbsp;", " "}, {"&#39;", "'"}};
             bool replaced = false;
             for (const auto& [entity, text] : entities) {
                 if (html.compare(i, entity.size(), entity) == 0) {

@@ -11,7 +11,11 @@ namespace quarrow::cli {
 std::string jsonString(std::string_view text);
 // jsonString, or null for an absent text.
 std::string jsonString(const std::optional<std::string>& text);
-inline std::string jsonString(const std::string& text) { return jsonString(std::string_view(text)); }
-inline std::string jsonString(const char* text) { return jsonString(std::string_view(text)); }
+inline std::string jsonString(const std::string& text) {
+    return jsonString(std::string_view(text));
+}
+inline std::string jsonString(const char* text) {
+    return jsonString(std::string_view(text));
+}
 
 } // namespace quarrow::cli

@@ -25,11 +25,11 @@ struct ProductRow {
 // Tested in order; a pattern matches anywhere in the product type, ignoring letter case. Rows
 // without a comma match every sub-model of their generation.
 constexpr ProductRow kProductTypes[] = {
-    {"iPhone1,1", "Iphone", false},     {"iPhone1,2", "Iphone3G", false},   {"iPhone2,1", "Iphone3GS", false},
-    {"iPhone3,1", "Iphone 4", false},   {"iPhone3,3", "Iphone 4", false},   {"iPhone4,1", "Iphone 4S", false},
-    {"iPhone5", "Iphone 5", false},     {"iPod1,1", "IpodTouch", false},    {"iPod2,1", "IpodTouch2G", false},
-    {"iPod3,1", "IpodTouch3G", false},  {"iPod4,1", "IpodTouch4G", false},  {"iPad1,1", "Ipad 1", true},
-    {"iPad2,1", "Ipad 2", true},        {"iPad3", "NewIpad", true},
+    {"iPhone1,1", "Iphone", false},    {"iPhone1,2", "Iphone3G", false},  {"iPhone2,1", "Iphone3GS", false},
+    {"iPhone3,1", "Iphone 4", false},  {"iPhone3,3", "Iphone 4", false},  {"iPhone4,1", "Iphone 4S", false},
+    {"iPhone5", "Iphone 5", false},    {"iPod1,1", "IpodTouch", false},   {"iPod2,1", "IpodTouch2G", false},
+    {"iPod3,1", "IpodTouch3G", false}, {"iPod4,1", "IpodTouch4G", false}, {"iPad1,1", "Ipad 1", true},
+    {"iPad2,1", "Ipad 2", true},       {"iPad3", "NewIpad", true},
 };
 
 std::string lower(std::string s) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/Property.h"
 #include "platform/NotificationCenter.h"
+#include "scan/Property.h"
 
 #include <memory>
 

@@ -3,8 +3,8 @@
 #include "platform/Log.h"
 
 #include <cinttypes>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <plist/plist.h>
 #include <sstream>

@@ -49,8 +49,7 @@ std::optional<std::string> ScanContext::workingCopyOf(const std::string& backupF
         if (ec) {
             systemLog("Cannot copy the write-ahead log of " + backupFilePath + ": " + ec.message());
         }
-        fs::permissions(copy + "-wal", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
-                        ec);
+        fs::permissions(copy + "-wal", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
     }
     copies_[backupFilePath] = copy;
     return copy;

@@ -1,10 +1,10 @@
 #include "discovery/PRIOSDeviceController.h"
 
 #include "DeviceDb.h"
-#include "support/BackupBuilder.h"
-#include "support/TempDir.h"
 #include "platform/Host.h"
 #include "platform/Log.h"
+#include "support/BackupBuilder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

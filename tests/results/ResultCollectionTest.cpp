@@ -94,9 +94,9 @@ TEST_F(Collection, DeletedMessagesDropEmptyOnesAndCompareThreeFields) {
 
 TEST_F(Collection, DeletedCallsDropOnlyBothEmpty) {
     collection.ScanDelCallHistoryInfomationHandle(call("", ""));
-    collection.ScanDelCallHistoryInfomationHandle(call(std::nullopt, ""));       // passes the drop rule
-    collection.ScanDelCallHistoryInfomationHandle(call("Someone", "", "x"));     // same phone, other date
-    collection.ScanDelCallHistoryInfomationHandle(call("Else", ""));             // same phone and date
+    collection.ScanDelCallHistoryInfomationHandle(call(std::nullopt, ""));   // passes the drop rule
+    collection.ScanDelCallHistoryInfomationHandle(call("Someone", "", "x")); // same phone, other date
+    collection.ScanDelCallHistoryInfomationHandle(call("Else", ""));         // same phone and date
     EXPECT_EQ(collection.callHistoryArray().size(), 2u);
     EXPECT_EQ(collection.counters().delCallNum, 2);
 }

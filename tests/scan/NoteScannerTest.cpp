@@ -26,9 +26,8 @@ protected:
         ::tzset();
         folder = dir.makeDir("backup");
         writeInfoPlist(folder, typicalInfo());
-        progressToken = nc.addObserver(ScanNotification::kProgress, [this](const Notification& n) {
-            progress.push_back(*n.number());
-        });
+        progressToken = nc.addObserver(ScanNotification::kProgress,
+                                       [this](const Notification& n) { progress.push_back(*n.number()); });
     }
 
     void scan() {

@@ -30,7 +30,8 @@ struct ScanDriver {
 
     void scan(const std::string& folder, std::vector<ScanRun::Scanner> scanners = ScanRun::editionScanners()) {
         collection.showView();
-        ScanRun run(nc_, [this] { collection.ScanThreadFinish(); }, std::move(scanners));
+        ScanRun run(
+            nc_, [this] { collection.ScanThreadFinish(); }, std::move(scanners));
         run.onWorkerDone = [this] { loop.wake(); };
         run.ScanIOSBackFile(folder);
         loop.runUntil([&run] { return run.isFinished(); });

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <limits>
 #include <ctime>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -169,9 +169,9 @@ TEST(OtherDates, UnixTimesFrom1990OnAreShownAsTheyAre) {
 
 TEST(CallDuration, FollowsTheUnitTable) {
     const std::vector<std::pair<std::int32_t, std::string>> cases{
-        {45, "45 seconds"}, {1, "1 second"},     {0, "0 second"},   {90, "1 minute"},   {3599, "59 minutes"},
-        {7199, "1 hour"},   {10800, "3 hours"},  {-1, "-1 second"}, {7200, "2 hours"}, {3600, "1 hour"},
-        {125, "2 minutes"}, {59, "59 seconds"}};
+        {45, "45 seconds"},   {1, "1 second"},  {0, "0 second"},    {90, "1 minute"},
+        {3599, "59 minutes"}, {7199, "1 hour"}, {10800, "3 hours"}, {-1, "-1 second"},
+        {7200, "2 hours"},    {3600, "1 hour"}, {125, "2 minutes"}, {59, "59 seconds"}};
     for (const auto& [seconds, text] : cases) {
         EXPECT_EQ(getCallHistoryDuration(seconds), text) << seconds;
     }
