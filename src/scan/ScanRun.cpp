@@ -2,11 +2,12 @@
 
 #include "NoteScanner.h"
 #include "ScanContext.h"
+#include "carving/DelNoteCarver.h"
 
 namespace quarrow {
 
 std::vector<ScanRun::Scanner> ScanRun::editionScanners() {
-    return {scanNoteThread};
+    return {scanNoteThread, scanDelNoteThread};
 }
 
 ScanRun::ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish, std::vector<Scanner> scanners)

@@ -1,0 +1,390 @@
+#include "DelNoteCarver.h"
+
+#include "DbFileReader.h"
+#include "RecordChecks.h"
+#include "RecordDecoding.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "scan/ScanContext.h"
+#include "scan/ScanNotifications.h"
+#include "scan/ValueHelpers.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+
+namespace quarrow {
+
+namespace {
+
+// Byte patterns of the Core Data notes tables (ZNOTE, ZNOTEBODY) in a schema-format-1 file, where the
+// integers 0 and 1 take a one-byte serial type:
+//
+// ZNOTE record header, from the header length on:
+//   14 00 01 01 01 01 01 01 05 01 01 01 01 07 07 00 55 00 21 1d
+//   length, Z_PK (NULL: it is the rowid), Z_ENT ... ZEXTERNALFLAGS (six one-byte integers),
+//   ZEXTERNALSERVERINTID (6 bytes), ZINTEGERID, ZISBOOKKEEPINGENTRY, ZBODY, ZSTORE, ZCREATIONDATE,
+//   ZMODIFICATIONDATE, ZAUTHOR, ZGUID, ZSERVERID, ZSUMMARY, ZTITLE; the content starts with Z_ENT's
+//   value 0x03. A candidate o is the offset of Z_ENT's serial type, which survives the delete (the
+//   free-block header overwrites only the cell's first four bytes), and the record anchor is o - 1,
+//   so slot k is the byte at o - 1 + k: ZBODY (the note's key) is slot 10, ZMODIFICATIONDATE 13,
+//   ZSUMMARY 17 and ZTITLE 18.
+// ZNOTEBODY record header: 08 00 01 01 01 <ZCONTENT> 00 00 (Z_ENT, Z_OPT, ZOWNER, ZCONTENT, two
+//   NULLs); slot 3 is ZOWNER, the key of the note, and slot 4 the body text.
+constexpr std::array<std::uint8_t, 7> kNoteMark = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x05};
+// The legacy layout also accepts this variant, whose fifth slot is a two-byte integer.
+constexpr std::array<std::uint8_t, 7> kLegacyNoteMark = {0x01, 0x01, 0x01, 0x01, 0x02, 0x01, 0x05};
+constexpr std::uint8_t kZEntOfNote = 0x03;
+constexpr std::int32_t kNotesKind = 6;
+// ZOWNER is an integer of one to four bytes (serial types 1 to 4) once a store has held 128 notes.
+constexpr std::uint8_t kWidestOwner = 0x04;
+
+std::int32_t uidFromText(const std::uint8_t* field) {
+    // The standard text-to-int reading of the field, kept inside 32 bits.
+    const long long value = std::strtoll(reinterpret_cast<const char*>(field), nullptr, 10);
+    return static_cast<std::int32_t>(std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
+                                                           std::numeric_limits<std::int32_t>::max()));
+}
+
+class NotePageWalker {
+public:
+    NotePageWalker(DbFileReader& file, const NoteCarveCallbacks& found, std::size_t pageSize)
+        : file_(file), found_(found), field_(pageSize + 1, 0) {}
+
+    void walk(std::int32_t version, std::uint64_t pageCount, std::int64_t pageSize) {
+        char hex[2 * 14 + 1];
+        for (std::uint64_t i = 0; i < pageCount; ++i) {
+            const std::int64_t s = static_cast<std::int64_t>(i) * pageSize;
+            const std::int64_t e = s + pageSize;
+            if (getPageType(file_, s) != 1) {
+                continue;
+            }
+            const std::int64_t c = DemaNumberFormHexChar(getHexString(file_, s + 8, 2, hex), 4);
+            if (bcheckSubStringIsValid(getHexString(file_, s + c + 4, 14, hex), kNotesKind, 14) == 1) {
+                forEachCandidate(s, e, [&](std::int64_t o) { version == 1 ? noteWal(o) : noteLegacy(o); });
+            }
+            if (bcheckSubStringIsValid(getHexString(file_, s + c + 4, 6, hex), kNotesKind, 6) == 1 ||
+                holdsWideOwnerBodies(s + c + 4)) {
+                forEachCandidate(s, e, [&](std::int64_t o) { body(o); });
+            }
+        }
+    }
+
+private:
+    // Calls f for every offset of [s, e) whose byte is 0x01, the first byte of every pattern the
+    // scans look for; the other offsets cannot pass and are skipped without reading them one by one.
+    template <class F> void forEachCandidate(std::int64_t s, std::int64_t e, F f) {
+        std::int64_t o = s;
+        while (o < e) {
+            const auto bytes = file_.view(o, static_cast<std::size_t>(e - o));
+            if (bytes.empty()) {
+                return;
+            }
+            const void* hit = std::memchr(bytes.data(), 0x01, bytes.size());
+            if (!hit) {
+                o += static_cast<std::int64_t>(bytes.size());
+                continue;
+            }
+            o += static_cast<const std::uint8_t*>(hit) - bytes.data();
+            f(o);
+            ++o;
+        }
+    }
+
+    // Bodies of notes whose key is 128 or more carry a wider ZOWNER (01 01 02 instead of 01 01 01):
+    // a body page whose first cell shows that mark is scanned as well.
+    bool holdsWideOwnerBodies(std::int64_t at) {
+        std::uint8_t b[6];
+        file_.read(at, sizeof b, b);
+        for (std::size_t j = 0; j + 2 < sizeof b; ++j) {
+            if (b[j] == 0x01 && b[j + 1] == 0x01 && b[j + 2] >= 0x02 && b[j + 2] <= kWidestOwner) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The field a kept value is read into: one page long, zeroed before every read. Only the bytes
+    // the previous read may have written are zeroed again; the byte after the page stays 0, so the
+    // field always ends in a terminator.
+    std::span<std::uint8_t> freshField() {
+        std::memset(field_.data(), 0, dirty_);
+        dirty_ = 0;
+        return {field_.data(), field_.size() - 1};
+    }
+    void noteWritten(std::int32_t before, std::int32_t after) {
+        const std::size_t content = after > before ? static_cast<std::size_t>(after - before) : 0;
+        dirty_ = std::min(field_.size() - 1, std::max(content, kIntegerFieldSize));
+    }
+
+    bool fieldHasText() const { return field_[0] != 0; }
+    std::string fieldText() const {
+        return GetStringFormChar(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
+    }
+
+    using Reader = std::uint8_t* (*)(DbFileReader&, std::int32_t, std::int32_t*, std::int64_t, std::int64_t,
+                                     std::span<std::uint8_t>);
+
+    // Reads a kept value into the field.
+    void readValue(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        const std::int32_t before = dataoff;
+        reader(file_, k, &dataoff, offset, length, freshField());
+        noteWritten(before, dataoff);
+    }
+    // A value that is not wanted is still read, to move dataoff on; its bytes go to a small scratch
+    // (the readers cut what does not fit).
+    void readDropped(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        reader(file_, k, &dataoff, offset, length, scratch_);
+    }
+    void readUid(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        readValue(AnalyseDBDataFile, k, dataoff, offset, length);
+        note.setUid(uidFromText(field_.data()));
+    }
+    void readDate(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        readValue(AnalyseDBDataFile, k, dataoff, offset, length);
+        const long long seconds = std::strtoll(reinterpret_cast<const char*>(field_.data()), nullptr, 10);
+        if (auto text = dateText(seconds, 1)) {
+            note.setNoteDate(std::move(*text));
+        }
+    }
+    void readTitle(PRNoteNode& note, Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset,
+                   std::int64_t length) {
+        readValue(reader, k, dataoff, offset, length);
+        if (fieldHasText()) {
+            note.setNoteTitle(fieldText());
+        }
+    }
+
+    bool marked(std::int64_t o, const std::array<std::uint8_t, 7>& mark) {
+        std::uint8_t b[7];
+        file_.read(o, sizeof b, b);
+        return std::equal(mark.begin(), mark.end(), b);
+    }
+
+    // Write-ahead layout: the content starts 19, 20 or 21 bytes after the anchor as the summary and
+    // title slots are one or two bytes wide.
+    void noteWal(std::int64_t o) {
+        if (!marked(o, kNoteMark)) {
+            return;
+        }
+        // Only the distances 0, 1 and 2 matter; the search need not look further.
+        const std::int32_t r = bIsAlterbleDBFile(file_, o + 18, AlterVersion{1}, 3);
+        std::int64_t length = r == 0 ? 19 : r == 1 ? 20 : r == 2 ? 21 : 0;
+        const std::int64_t offset = o - 1;
+        // A serial-type byte of 0x80 or more starts a two-byte slot: the summary (slot 17) and the
+        // title after it are read with the width they have. When the content really starts right
+        // after them (Z_ENT's 0x03), that is where it is read from, even if a two-byte slot's own
+        // second byte happens to be 0x03.
+        const int summaryWide = file_.byteAt(o + 16) >= 0x80 ? 1 : 0;
+        const std::int32_t titleSlot = 18 + summaryWide;
+        const int titleWide = file_.byteAt(offset + titleSlot) >= 0x80 ? 1 : 0;
+        const bool wellFormed = file_.byteAt(o + 18 + summaryWide + titleWide) == kZEntOfNote;
+        if (wellFormed) {
+            length = 19 + summaryWide + titleWide;
+        }
+        auto note = std::make_shared<PRNoteNode>();
+        std::int32_t dataoff = 0;
+        for (std::int32_t k = 1; k <= 16; ++k) {
+            if (k == 10) {
+                readUid(*note, k, dataoff, offset, length);
+            } else if (k == 13) {
+                readDate(*note, k, dataoff, offset, length);
+            } else {
+                readDropped(AnalyseDBDataFile, k, dataoff, offset, length);
+            }
+        }
+        if (wellFormed) {
+            readDropped(summaryWide ? AnalyseAlterbleDB : AnalyseDBDataFile, 17, dataoff, offset, length);
+            readTitle(*note, titleWide ? AnalyseAlterbleDB : AnalyseDBDataFile, titleSlot, dataoff, offset, length);
+        } else {
+            // No record shape to go by: the slots are read as the distance r suggests.
+            readDropped(AnalyseDBDataFile, 17, dataoff, offset, length);
+            if (r == 0) {
+                readTitle(*note, AnalyseDBDataFile, 18, dataoff, offset, length);
+            } else {
+                readDropped(AnalyseAlterbleDB, 18, dataoff, offset, length);
+                if (r == 1) {
+                    const std::int32_t before = dataoff;
+                    AnalyseAlterbleDBFile(file_, 19, &dataoff, o - 4, 4, 20, freshField());
+                    noteWritten(before, dataoff);
+                    if (fieldHasText()) {
+                        note->setNoteTitle(fieldText());
+                    }
+                } else if (r == 2) {
+                    readTitle(*note, AnalyseAlterbleDB, 19, dataoff, offset, 21);
+                }
+            }
+        }
+        found_.note(std::move(note));
+    }
+
+    // Legacy layout: the title's slot and width and the summary's width are told from the bytes.
+    void noteLegacy(std::int64_t o) {
+        if (!marked(o, kNoteMark) && !marked(o, kLegacyNoteMark)) {
+            return;
+        }
+        const std::int32_t P = CheckTitlePostion(file_, o + 13);
+        // checkTitleAlterable with postion 15 is a distance; only 0 and 1 matter.
+        const std::int32_t T =
+            P == 15 ? checkTitleAlterable(file_, o + 14, 15, 2) : checkTitleAlterable(file_, o + 18, 19);
+        const bool titleWide = T == 1;
+        const std::int64_t base = titleWide ? 20 : 19;
+        const std::int32_t S = CheckAlterSummary(file_, titleWide ? o + 19 : o + 18, 0, 1);
+        const bool summaryWide = S != 0;
+        const std::int64_t length = S > 0 ? base + 1 : base;
+        const std::int64_t offset = o - 1;
+        const Reader titleReader = titleWide ? AnalyseAlterbleDB : AnalyseDBDataFile;
+        const Reader summaryReader = summaryWide ? AnalyseAlterbleDB : AnalyseDBDataFile;
+        auto note = std::make_shared<PRNoteNode>();
+        std::int32_t dataoff = 0;
+        if (P == 15) {
+            for (std::int32_t k = 1; k <= 18; ++k) {
+                if (k == 11) {
+                    readUid(*note, k, dataoff, offset, length);
+                } else if (k == 12) {
+                    readDate(*note, k, dataoff, offset, length);
+                } else if (k == 14) {
+                    readTitle(*note, titleReader, k, dataoff, offset, length);
+                } else if (k == 15) {
+                    if (T == 0) {
+                        readDropped(AnalyseDBDataFile, k, dataoff, offset, length);
+                    }
+                } else if (k == 18) {
+                    readDropped(summaryReader, k, dataoff, offset, length);
+                } else {
+                    readDropped(AnalyseDBDataFile, k, dataoff, offset, length);
+                }
+            }
+        } else {
+            for (std::int32_t k = 1; k <= 19; ++k) {
+                if (k == 10) {
+                    readUid(*note, k, dataoff, offset, length);
+                } else if (k == 12) {
+                    readDate(*note, k, dataoff, offset, length);
+                } else if (k == 17) {
+                    readDropped(summaryReader, k, dataoff, offset, length);
+                } else if (k == 18) {
+                    if (!summaryWide) {
+                        readTitle(*note, titleReader, k, dataoff, offset, length);
+                    }
+                } else if (k == 19) {
+                    if (summaryWide) {
+                        readTitle(*note, titleReader, k, dataoff, offset, length);
+                    }
+                } else {
+                    readDropped(AnalyseDBDataFile, k, dataoff, offset, length);
+                }
+            }
+        }
+        found_.note(std::move(note));
+    }
+
+    void body(std::int64_t o) {
+        std::uint8_t b[3];
+        file_.read(o, sizeof b, b);
+        // Z_ENT, Z_OPT and ZOWNER as one-byte serial types; ZOWNER may be a wider integer.
+        if (b[0] != 0x01 || b[1] != 0x01 || b[2] < 0x01 || b[2] > kWidestOwner || CheckNoteBodyMark(file_, o) != 1) {
+            return;
+        }
+        std::int32_t dataoff = 0;
+        // After the mark the distance is 0 or 1; nothing further can matter.
+        const std::int32_t r = bIsAlterbleDBFile(file_, o + 4, AlterType{6}, 2);
+        auto value = std::make_shared<PRNoteValueNode>();
+        const std::int64_t length = r + 7;
+        const std::int64_t offset = o - 1;
+        readDropped(AnalyseDBDataFile, 1, dataoff, offset, length);
+        readDropped(AnalyseDBDataFile, 2, dataoff, offset, length);
+        readValue(AnalyseDBDataFile, 3, dataoff, offset, length);
+        value->setUid(uidFromText(field_.data()));
+        readValue(r == 1 ? AnalyseAlterbleDB : AnalyseDBDataFile, 4, dataoff, offset, length);
+        if (fieldHasText()) {
+            value->setNoteValue(fieldText());
+        }
+        found_.body(std::move(value));
+    }
+
+    DbFileReader& file_;
+    const NoteCarveCallbacks& found_;
+    std::vector<std::uint8_t> field_; // one page long and a terminator
+    std::size_t dirty_ = 0;
+    std::array<std::uint8_t, 16> scratch_{};
+};
+
+} // namespace
+
+void carveNoteRecords(DbFileReader& file, const NoteCarveCallbacks& found, const std::string& where) {
+    char hex[8];
+    const std::int32_t stored = DemaNumberFormHexChar(getHexString(file, 16, 2, hex), 4);
+    if (stored == 0) {
+        systemLog("Notes database " + where + ": page size 0 at file offset 16, nothing carved");
+        return;
+    }
+    // The format writes 65536 as 1, since it does not fit 16 bits.
+    const std::int64_t pageSize = stored == 1 ? 65536 : stored;
+    const std::uint64_t pageCount = file.size() / static_cast<std::uint64_t>(pageSize);
+    const std::int32_t version = checkSQliteVersion(file, 18);
+    NotePageWalker walker(file, found, static_cast<std::size_t>(pageSize));
+    walker.walk(version, pageCount, pageSize);
+}
+
+void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
+                     const std::vector<PRNoteValueNodePtr>& noteValueArray) {
+    if (!noteArray.empty()) {
+        // Equal to walking every body for every note: the last body with the note's uid wins.
+        std::unordered_map<std::int32_t, const PRNoteValueNode*> lastBody;
+        lastBody.reserve(noteValueArray.size());
+        for (const auto& body : noteValueArray) {
+            lastBody[body->uid()] = body.get();
+        }
+        std::int32_t previous = 0;
+        for (const auto& note : noteArray) {
+            std::int32_t uid = note->uid();
+            if (uid == previous) {
+                // Wraps at the largest value instead of overflowing.
+                uid = static_cast<std::int32_t>(static_cast<std::uint32_t>(uid) + 1u);
+                note->setUid(uid);
+            }
+            if (const auto it = lastBody.find(uid); it != lastBody.end()) {
+                note->setNoteContent(it->second->noteValue());
+            }
+            nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(note));
+            previous = uid;
+        }
+    }
+    nc.post(ScanNotification::kProgress, 96LL);
+}
+
+void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& where) {
+    NoteCarveCallbacks found;
+    found.note = [&context](PRNoteNodePtr note) { context.noteArray.push_back(std::move(note)); };
+    found.body = [&context](PRNoteValueNodePtr body) { context.noteValueArray.push_back(std::move(body)); };
+    carveNoteRecords(file, found, where);
+    postCarvedNotes(context.nc, context.noteArray, context.noteValueArray);
+}
+
+void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {
+    if (backupFolder.empty()) {
+        return;
+    }
+    const auto original = notesDatabasePath(backupFolder);
+    if (!original) {
+        systemLog("NoteDB is not exist");
+        return;
+    }
+    const auto copy = context.workingCopyOf(*original);
+    if (!copy) {
+        return; // logged where the copy failed
+    }
+    commitDB(*copy);
+    const auto file = DbFileReader::openFile(*copy);
+    if (!file) {
+        return;
+    }
+    carveDelNotes(*file, context, *original);
+}
+
+} // namespace quarrow
