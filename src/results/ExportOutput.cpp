@@ -18,13 +18,13 @@ std::string errnoText(int code) {
 }
 
 // A temporary name beside the target, unique within the process and across processes, hidden so
-// that a file viewer opened on the folder does not show it while it exists.
+// that a file viewer opened on the folder does not show it while it exists. It does not repeat the
+// target's name, which may already be as long as a name can be.
 std::string temporaryPathFor(const std::string& path) {
     static std::atomic<unsigned long> counter{0};
     const auto slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+    return folder + ".export-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
 }
 
 class DiskExportFile : public ExportFile {
