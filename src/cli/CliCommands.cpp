@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 
+#include "ExportCommand.h"
 #include "Json.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Log.h"
@@ -282,6 +283,7 @@ int run(int argc, char** argv) {
     static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands{
         {"backups", commandBackups},
         {"scan", commandScan},
+        {"export", runExportCommand},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

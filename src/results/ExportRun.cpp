@@ -7,7 +7,6 @@
 #include "ResultCollection.h"
 #include "platform/Alerts.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <cerrno>
@@ -112,7 +111,6 @@ void ExportRun::setRecoverFilePath(std::string path) {
 }
 
 void ExportRun::addFailure(ExportFailure failure) {
-    systemLog("Export could not write " + failure.path + ": " + failure.reason);
     std::lock_guard lock(mutex_);
     failures_.push_back(std::move(failure));
 }

@@ -1,0 +1,235 @@
+#include "ExportCommand.h"
+
+#include "CliCommands.h"
+#include "results/ExportRun.h"
+#include "results/ResultCollection.h"
+
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+
+namespace quarrow::cli {
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kWriteFailed = 1;
+
+enum class Category { PhotoAndVideo, Contacts, Messages, Notes, CallHistory };
+
+struct Options {
+    std::string backupFolder;
+    std::string exportFolder;
+    bool deletedOnly = false;
+    std::set<Category> categories;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "quarrow-cli: export: %s (see 'quarrow-cli export --help')\n", message.c_str());
+    return kUsageError;
+}
+
+bool categoryNamed(const std::string& name, Category& category) {
+    static const std::pair<const char*, Category> kNames[] = {{"Notes", Category::Notes},
+                                                              {"Contacts", Category::Contacts},
+                                                              {"Messages", Category::Messages},
+                                                              {"CallHistory", Category::CallHistory},
+                                                              {"Photo&Video", Category::PhotoAndVideo}};
+    for (const auto& [text, value] : kNames) {
+        if (name == text) {
+            category = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Answers the exit status of a usage error, or 0 when the options are complete.
+int parse(const std::vector<std::string>& args, Options& options) {
+    bool haveBackup = false;
+    bool haveTarget = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--to") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return usageError("--to needs the export folder");
+            }
+            if (haveTarget) {
+                return usageError("--to given twice");
+            }
+            options.exportFolder = args[++i];
+            haveTarget = true;
+        } else if (arg == "--deleted-only") {
+            options.deletedOnly = true;
+        } else if (arg == "--category") {
+            if (i + 1 >= args.size()) {
+                return usageError("--category needs Notes, Contacts, Messages, CallHistory or Photo&Video");
+            }
+            // One name per --category, or several joined by commas.
+            const std::string list = args[++i];
+            std::size_t start = 0;
+            while (true) {
+                const auto comma = list.find(',', start);
+                const std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+                Category category;
+                if (!categoryNamed(name, category)) {
+                    return usageError("unknown category: " + name +
+                                      " (use Notes, Contacts, Messages, CallHistory or Photo&Video)");
+                }
+                options.categories.insert(category);
+                if (comma == std::string::npos) {
+                    break;
+                }
+                start = comma + 1;
+            }
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return usageError("unknown option: " + arg);
+        } else if (haveBackup) {
+            return usageError("export takes one backup folder");
+        } else {
+            options.backupFolder = arg;
+            haveBackup = true;
+        }
+    }
+    if (!haveBackup) {
+        return usageError("export needs a backup folder");
+    }
+    if (!haveTarget) {
+        return usageError("export needs --to DIR, the export folder to write");
+    }
+    if (options.categories.empty()) {
+        options.categories = {Category::PhotoAndVideo, Category::Contacts, Category::Messages, Category::Notes,
+                              Category::CallHistory};
+    }
+    return 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Ticks every record of the list, or only its deleted ones, through the collection so that the
+// selection count stays right.
+template <class Node>
+void tickRecords(ResultCollection& collection, const std::vector<std::shared_ptr<Node>>& records, bool deletedOnly) {
+    std::vector<std::shared_ptr<Node>> chosen;
+    for (const auto& r : records) {
+        if (r && (!deletedOnly || r->bDeleted())) {
+            chosen.push_back(r);
+        }
+    }
+    collection.setSelected(chosen, true);
+}
+
+// Photos and videos have no deleted state: they are ticked only when deleted ones are not asked for.
+void tickPhotos(ResultCollection& collection, bool deletedOnly) {
+    if (!deletedOnly) {
+        collection.setSelected(collection.photoAndVideoArray(), true);
+    }
+}
+
+} // namespace
+
+void printExportUsage(std::FILE* out) {
+    std::fprintf(out, "Usage: quarrow-cli export BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...]\n"
+                      "\n"
+                      "Scans the backup as 'scan' does, ticks the chosen records and exports them exactly as the\n"
+                      "application's save button does.\n"
+                      "\n"
+                      "  --to DIR         the export folder itself, as the application's save panel names it\n"
+                      "                   (for example \"Brindle 2012-03-05 - 14.07.33\"). It is created with its\n"
+                      "                   parents when missing; an existing folder is written into again, and\n"
+                      "                   then its earlier text files stay and the new text is left in TXT.txt.\n"
+                      "                   DIR receives Photo&Video/, Contact/ (Contacts.txt and one .vcf per\n"
+                      "                   contact), Message/Messages.txt, Note/Notes.txt and\n"
+                      "                   CallHistory/Call History.txt.\n"
+                      "  --deleted-only   tick only the records the scan found deleted.\n"
+                      "  --category NAME  tick records of this category only: Notes, Contacts, Messages,\n"
+                      "                   CallHistory or Photo&Video. Repeat it, or join names with commas.\n"
+                      "                   Without it, every category is ticked.\n"
+                      "\n"
+                      "Exit status: 0 when everything was written; 1 when something could not be written (each\n"
+                      "failure is listed on standard error); 2 for bad usage or a backup that is not a folder.\n");
+}
+
+int runExportCommand(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            printExportUsage(stdout);
+            return 0;
+        }
+    }
+    Options options;
+    if (const int status = parse(args, options); status != 0) {
+        return status;
+    }
+    if (!isFolder(options.backupFolder)) {
+        return usageError("not a folder: " + options.backupFolder);
+    }
+    if (exists(options.exportFolder) && !isFolder(options.exportFolder)) {
+        return usageError("not a folder: " + options.exportFolder);
+    }
+    // The export folder is written as a full path, as the save panel answers it.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(options.exportFolder, ec);
+    const std::string exportFolder = ec ? options.exportFolder : absolute.lexically_normal().string();
+
+    ResultCollection collection;
+    if (!runScan(options.backupFolder, collection, nullptr)) {
+        return usageError("not a folder: " + options.backupFolder);
+    }
+    const auto has = [&](Category c) { return options.categories.count(c) != 0; };
+    if (has(Category::PhotoAndVideo)) {
+        tickPhotos(collection, options.deletedOnly);
+    }
+    if (has(Category::Contacts)) {
+        tickRecords(collection, collection.contactArray(), options.deletedOnly);
+    }
+    if (has(Category::Messages)) {
+        tickRecords(collection, collection.messageArray(), options.deletedOnly);
+    }
+    if (has(Category::Notes)) {
+        tickRecords(collection, collection.noteArray(), options.deletedOnly);
+    }
+    if (has(Category::CallHistory)) {
+        tickRecords(collection, collection.callHistoryArray(), options.deletedOnly);
+    }
+    const std::int32_t ticked = collection.counters().selectedFilesNum;
+    std::printf("Scanned %s: %d existing and %d deleted records; %d ticked for export.\n", options.backupFolder.c_str(),
+                collection.counters().BackUpFilesNum, collection.counters().deleteeFilesNum, ticked);
+    std::fflush(stdout);
+
+    ExportRun run(collection, exportFolder);
+    // A terminal has no file viewer to open; the folder is printed instead.
+    run.openFolderWhenDone = false;
+    int lastShown = -1;
+    run.onRecordBegun = [&](std::int32_t) {
+        const int percent = run.progressPercent();
+        if (percent != lastShown) {
+            lastShown = percent;
+            std::printf("Exporting: %d%%\n", percent);
+            std::fflush(stdout);
+        }
+    };
+    run.recoverFilesThread();
+
+    const auto failures = run.failures();
+    std::printf("Exported %d records into %s\n", run.exportedCount(), exportFolder.c_str());
+    if (!failures.empty()) {
+        std::fprintf(stderr, "quarrow-cli: export: %zu %s could not be written:\n", failures.size(),
+                     failures.size() == 1 ? "item" : "items");
+        for (const auto& f : failures) {
+            std::fprintf(stderr, "  %s: %s\n", f.path.c_str(), f.reason.c_str());
+        }
+        return kWriteFailed;
+    }
+    return 0;
+}
+
+} // namespace quarrow::cli
