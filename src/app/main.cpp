@@ -1,0 +1,98 @@
+#include "AppPaths.h"
+#include "AppStyle.h"
+#include "MainWindow.h"
+#include "QtPlatform.h"
+#include "QuarrowAppDelegate.h"
+
+#include "platform/Host.h"
+#include "platform/Platform.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace {
+
+struct Arguments {
+    std::optional<std::string> root;
+    bool help = false;
+    bool bad = false;
+};
+
+Arguments parse(int argc, char** argv) {
+    Arguments a;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--root" && i + 1 < argc) {
+            a.root = argv[++i];
+        } else if (arg.rfind("--root=", 0) == 0) {
+            a.root = arg.substr(7);
+        } else if (arg == "--help" || arg == "-h") {
+            a.help = true;
+        } else if (arg == "--root") {
+            a.bad = true;
+        }
+        // Anything else is left to Qt (-platform, -style, ...).
+    }
+    return a;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace quarrow;
+    const Arguments args = parse(argc, argv);
+    if (args.help || args.bad) {
+        std::fprintf(args.bad ? stderr : stdout,
+                     "Usage: quarrow [--root FOLDER]\n"
+                     "  --root FOLDER  list the device backups in FOLDER (before QUARROW_BACKUP_ROOT and the\n"
+                     "                 folder chosen in the application)\n"
+                     "Without a display, quarrow runs the command-line scan (quarrow-cli) instead.\n");
+        return args.bad ? 2 : 0;
+    }
+    if (!app::displayAvailable()) {
+        return app::runCommandLineInstead(args.root);
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quarrow");
+    QApplication::setApplicationVersion(QUARROW_VERSION);
+    app::installAppStyle(application);
+
+    LinuxHost host;
+    FileUserDefaults defaults(FileUserDefaults::defaultPath(host.homeFolder()));
+    app::QtMainThread mainThread;
+    app::QtAlertPresenter alerts;
+    app::QtWorkspace workspace;
+    Platform& platform = Platform::current();
+    platform.setHost(&host);
+    platform.setDefaults(&defaults);
+    platform.setMainThread(&mainThread);
+    platform.setAlerts(&alerts);
+    platform.setWorkspace(&workspace);
+
+    int rc = 0;
+    {
+        app::AppOptions options;
+        options.commandLineRoot = args.root;
+        if (const auto samples = app::sampleBackupRoot()) {
+            options.sampleRoot = QString::fromStdString(*samples);
+        }
+        app::QuarrowAppDelegate delegate(options);
+        alerts.setWindow(delegate.window());
+        delegate.awakeFromNib();
+        delegate.window()->show();
+        delegate.applicationDidFinishLaunching();
+        rc = QApplication::exec();
+    }
+    platform.setWorkspace(nullptr);
+    platform.setAlerts(nullptr);
+    platform.setMainThread(nullptr);
+    platform.setDefaults(nullptr);
+    platform.setHost(nullptr);
+    return rc;
+}

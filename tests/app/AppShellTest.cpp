@@ -1,0 +1,6 @@
+#include <QtTest>
+class AppShellTest : public QObject {
+    Q_OBJECT
+};
+QTEST_MAIN(AppShellTest)
+#include "AppShellTest.moc"

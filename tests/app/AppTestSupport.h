@@ -1,0 +1,63 @@
+#pragma once
+
+#include "QtPlatform.h"
+
+#include "platform/Alerts.h"
+#include "platform/Host.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quarrow::apptest {
+
+// Remembers what would have been opened; answers `succeed`.
+class RecordingWorkspace : public Workspace {
+public:
+    bool openURL(const std::string& url) override;
+    bool openFile(const std::string& path) override;
+    bool revealFile(const std::string& path) override;
+    std::vector<std::string> opened() const;
+    bool succeed = true;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> opened_;
+};
+
+// Installs the GUI's main-thread hand-off with scripted alerts, in-memory defaults (first start
+// already done) and a recording workspace for the life of the object; restores the defaults after.
+class PlatformScope {
+public:
+    PlatformScope();
+    ~PlatformScope();
+    PlatformScope(const PlatformScope&) = delete;
+    PlatformScope& operator=(const PlatformScope&) = delete;
+
+    ScriptedAlertPresenter alerts;
+    MemoryUserDefaults defaults;
+    RecordingWorkspace workspace;
+    app::QtMainThread mainThread;
+    FixedHost host;
+};
+
+struct NoteRow {
+    const char* title;
+    const char* body;
+    bool deleteAfter = false;
+};
+
+// Writes a backup folder `root/name` the way iTunes lays one out: Info.plist, Manifest.plist and
+// the notes database under its fixed name, built with SQLite. Answers the folder's path.
+std::string makeBackup(const QString& root, const std::string& name, const std::string& deviceName,
+                       const std::string& productType, const std::string& version, const std::vector<NoteRow>& notes);
+
+// A few notes with several lines each, two of them deleted after being written.
+std::vector<NoteRow> sampleNotes();
+
+} // namespace quarrow::apptest
