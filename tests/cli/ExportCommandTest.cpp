@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sys/wait.h>
 
 using namespace quarrow;
@@ -107,6 +108,15 @@ TEST_F(ExportCommand, DeletedOnlyLeavesTheExistingNotesOut) {
     ASSERT_TRUE(notes);
     EXPECT_EQ(notes->find("Groceries"), std::string::npos);
     EXPECT_EQ(notes->find("Title:Plans"), std::string::npos);
+    // Exactly the records the scan found deleted were ticked.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.out, m, std::regex(R"(and (\d+) deleted records; (\d+) ticked)"))) << r.out;
+    EXPECT_EQ(m[1], m[2]);
+    std::size_t records = 0;
+    for (auto at = notes->find("Title:"); at != std::string::npos; at = notes->find("Title:", at + 1)) {
+        ++records;
+    }
+    EXPECT_EQ(std::to_string(records), m[2].str());
 }
 
 TEST_F(ExportCommand, OtherCategoriesLeaveNotesUnticked) {
