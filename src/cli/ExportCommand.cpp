@@ -66,7 +66,7 @@ int parse(const std::vector<std::string>& args, Options& options) {
                 return usageError("--category needs Notes, Contacts, Messages, CallHistory or Photo&Video");
             }
             // One name per --category, or several joined by commas.
-            const std::string list = args[++i];
+            const std::string& list = args[++i];
             std::size_t start = 0;
             while (true) {
                 const auto comma = list.find(',', start);
@@ -184,7 +184,7 @@ int runExportCommand(const std::vector<std::string>& args) {
     if (!runScan(options.backupFolder, collection, nullptr)) {
         return usageError("not a folder: " + options.backupFolder);
     }
-    const auto has = [&](Category c) { return options.categories.count(c) != 0; };
+    const auto has = [&](Category c) { return options.categories.contains(c); };
     if (has(Category::PhotoAndVideo)) {
         tickPhotos(collection, options.deletedOnly);
     }

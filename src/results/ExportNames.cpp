@@ -46,7 +46,9 @@ bool refusedInName(unsigned char c) {
 
 std::string defaultExportName(const std::tm& localTime) {
     char date[48];
-    char hours[16], minutes[16], seconds[16];
+    char hours[16];
+    char minutes[16];
+    char seconds[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", localTime.tm_year + 1900, localTime.tm_mon + 1,
                   localTime.tm_mday);
     std::snprintf(hours, sizeof hours, "%02d", localTime.tm_hour);

@@ -20,7 +20,7 @@ namespace quarrow {
 namespace {
 
 // One buffer of this size serves the whole copy of a photo or video.
-constexpr std::size_t kCopyBufferSize = 8 * 1024 * 1024;
+constexpr std::size_t kCopyBufferSize = std::size_t{8} * 1024 * 1024;
 constexpr std::size_t kFailuresShownInAlert = 10;
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -53,7 +53,8 @@ bool sameFile(const std::string& a, const std::string& b) {
 } // namespace
 
 ExportRun::ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output)
-    : collection_(collection), recoverPath_(std::move(recoverPath)), output_(output ? *output : diskExportOutput()) {}
+    : collection_(collection), recoverPath_(std::move(recoverPath)),
+      output_(output != nullptr ? *output : diskExportOutput()) {}
 
 ExportRun::~ExportRun() {
     join();
@@ -88,11 +89,11 @@ int ExportRun::progressPercent() const {
     if (selected <= 0) {
         return 0;
     }
-    const float ratio = static_cast<float>(c.recovredFilesNum.load()) * 100.0f / static_cast<float>(selected);
-    if (!(ratio > 0.0f)) {
+    const float ratio = static_cast<float>(c.recovredFilesNum.load()) * 100.0F / static_cast<float>(selected);
+    if (!(ratio > 0.0F)) {
         return 0;
     }
-    return ratio >= 100.0f ? 100 : static_cast<int>(ratio);
+    return ratio >= 100.0F ? 100 : static_cast<int>(ratio);
 }
 
 std::vector<ExportFailure> ExportRun::failures() const {
@@ -245,7 +246,7 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
             error = "could not be written: " + out->error();
             ok = false;
         } else if (n < kCopyBufferSize) {
-            if (std::ferror(in.get())) {
+            if (std::ferror(in.get()) != 0) {
                 error = "could not be copied: reading " + source + " failed: " + std::strerror(errno);
                 ok = false;
             }
