@@ -74,6 +74,7 @@ public:
     // line that prints progress as it goes).
     std::function<void(std::int32_t recovered)> onRecordBegun;
     // Called on the main thread at the end of the finish step (close the sheet, show failures).
+    // The worker waits for it, so it must not destroy the run; post that for later instead.
     std::function<void(ExportRun&)> onFinish;
 
     // The per-record steps, one per category. Each counts the record as begun first.
