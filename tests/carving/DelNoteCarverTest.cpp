@@ -159,7 +159,7 @@ TEST_P(CarveWidths, RebuildsTitleDateAndBody) {
     }
     scan();
     ASSERT_EQ(deleted().size(), 1u);
-    const auto& note = deleted()[0];
+    const PRNoteNodePtr note = deleted()[0];
     EXPECT_EQ(note->noteTitle(), n.title);
     EXPECT_EQ(note->noteContent(), n.content);
     EXPECT_EQ(note->noteDate(), noteDate(kMarch2012));
