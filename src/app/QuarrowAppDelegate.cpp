@@ -181,6 +181,7 @@ void QuarrowAppDelegate::buildMainView() {
     emptyState_->setFont(uiFont("Lucida Grande", 13));
     emptyState_->setAlignment(Qt::AlignCenter);
     emptyState_->setWordWrap(true);
+    emptyState_->setMinimumWidth(600);
     QPalette muted = emptyState_->palette();
     muted.setColor(QPalette::WindowText, kMutedColor);
     emptyState_->setPalette(muted);
