@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "results/ResultCollection.h"
 #include "scan/NoteScanner.h"
+#include "scan/ScanContext.h"
 #include "scan/ScanRun.h"
 
 #include <sqlite3.h>
@@ -23,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -89,30 +91,78 @@ void buildDatabase(const std::string& path, int notes) {
     db.close();
 }
 
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
+// Wall-clock time and the CPU time of the whole process (all threads), so that figures taken on a
+// busy machine can still be compared: the CPU times do not count time spent waiting for a core.
+struct Timing {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double processCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+class Stopwatch {
+public:
+    Timing elapsed() const {
+        return {std::chrono::duration<double>(Clock::now() - wall_).count(), processCpuSeconds() - cpu_};
+    }
+
+private:
+    Clock::time_point wall_ = Clock::now();
+    double cpu_ = processCpuSeconds();
+};
+
+void check(bool ok, const char* what, std::size_t got, std::size_t expected) {
+    if (!ok) {
+        std::fprintf(stderr, "%s: %zu rows, expected %zu\n", what, got, expected);
+        std::exit(1);
+    }
 }
 
 // The whole path of a scan, from its start to the end of its worker.
-double timeScanRun(const std::string& backupFolder, std::size_t expected) {
+Timing timeScanRun(const std::string& backupFolder, std::size_t expected) {
     NotificationCenter nc;
     ResultCollection collection(nc);
     collection.showView();
     ScanRun run(nc, [&collection] { collection.ScanThreadFinish(); }, {scanNoteThread});
-    const auto t0 = Clock::now();
+    const Stopwatch watch;
     run.ScanIOSBackFile(backupFolder);
     run.join();
-    const double elapsed = seconds(Clock::now() - t0);
-    if (collection.noteArray().size() != expected) {
-        std::fprintf(stderr, "scan reported %zu notes, expected %zu\n", collection.noteArray().size(), expected);
-        std::exit(1);
-    }
+    const Timing elapsed = watch.elapsed();
+    check(collection.noteArray().size() == expected, "scan", collection.noteArray().size(), expected);
     return elapsed;
 }
 
+// The scan's private copy of the database: made, switched to write-ahead logging, removed.
+Timing timeWorkingCopy(const std::string& databasePath) {
+    NotificationCenter nc;
+    const Stopwatch watch;
+    {
+        ScanContext context(nc);
+        if (const auto copy = context.workingCopyOf(databasePath)) {
+            commitDB(*copy);
+        }
+    }
+    return watch.elapsed();
+}
+
+// The note scanner alone: its records are posted to a centre that nobody observes.
+Timing timeScannerAlone(const std::string& backupFolder) {
+    NotificationCenter nc;
+    const Stopwatch watch;
+    {
+        ScanContext context(nc);
+        scanNoteThread(context, backupFolder);
+    }
+    return watch.elapsed();
+}
+
 // The floor: the same statement stepped once, the five columns read as text.
-double timePlainLoop(const std::string& databasePath, std::size_t expected) {
-    const auto t0 = Clock::now();
+Timing timePlainLoop(const std::string& databasePath, std::size_t expected) {
+    const Stopwatch watch;
     sqlite3* db = nullptr;
     sqlite3_open_v2(databasePath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
@@ -129,18 +179,27 @@ double timePlainLoop(const std::string& databasePath, std::size_t expected) {
     }
     sqlite3_finalize(stmt);
     sqlite3_close(db);
-    const double elapsed = seconds(Clock::now() - t0);
-    if (rows != expected || bytes == 0) {
-        std::fprintf(stderr, "plain loop read %zu rows, expected %zu\n", rows, expected);
-        std::exit(1);
-    }
+    const Timing elapsed = watch.elapsed();
+    check(rows == expected && bytes > 0, "plain loop", rows, expected);
     return elapsed;
 }
+
+struct Series {
+    std::vector<double> wall, cpu;
+    void add(const Timing& t) {
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+    }
+};
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Timing median(const Series& s) {
+    return {median(s.wall), median(s.cpu)};
 }
 
 } // namespace
@@ -164,25 +223,36 @@ int main(int argc, char** argv) {
     fs::create_directories(backup);
     const std::string database = (backup / BackupFileNames::kNotes).string();
 
-    auto t0 = Clock::now();
+    const Stopwatch build;
     buildDatabase(database, notes);
-    std::printf("built %d notes (%.1f MB) in %.2f s\n", notes, fs::file_size(database) / 1e6,
-                seconds(Clock::now() - t0));
+    std::printf("built %d notes (%.1f MB) in %.2f s\n", notes, static_cast<double>(fs::file_size(database)) / 1e6,
+                build.elapsed().wall);
 
     // One untimed round of each warms the page cache and the allocator.
     timeScanRun(backup.string(), notes);
     timePlainLoop(database, notes);
 
-    std::vector<double> scan, plain;
+    Series scan, plain, copy, scanner;
     for (int i = 0; i < repetitions; ++i) {
-        scan.push_back(timeScanRun(backup.string(), notes));
-        plain.push_back(timePlainLoop(database, notes));
-        std::printf("  run %d: scan %.3f s, plain SQLite %.3f s\n", i + 1, scan.back(), plain.back());
+        scan.add(timeScanRun(backup.string(), notes));
+        plain.add(timePlainLoop(database, notes));
+        copy.add(timeWorkingCopy(database));
+        scanner.add(timeScannerAlone(backup.string()));
+        std::printf("  run %d: scan %.3f s (cpu %.3f), plain SQLite %.3f s (cpu %.3f)\n", i + 1, scan.wall.back(),
+                    scan.cpu.back(), plain.wall.back(), plain.cpu.back());
     }
-    const double scanMedian = median(scan);
-    const double plainMedian = median(plain);
-    std::printf("median of %d: scan %.3f s, plain SQLite %.3f s, ratio %.2f (goal <= 1.50)\n", repetitions, scanMedian,
-                plainMedian, scanMedian / plainMedian);
+    const Timing s = median(scan), p = median(plain), c = median(copy), a = median(scanner);
+    std::printf("median of %d:    wall      cpu\n", repetitions);
+    std::printf("  scan           %6.3f s  %6.3f s\n", s.wall, s.cpu);
+    std::printf("  plain SQLite   %6.3f s  %6.3f s\n", p.wall, p.cpu);
+    std::printf("  ratio          %6.2f    %6.2f     (goal <= 1.50)\n", s.wall / p.wall, s.cpu / p.cpu);
+    // Where the time goes, each part as the difference of two medians.
+    std::printf("where the time goes:\n");
+    std::printf("  reading the rows (plain SQLite)         %6.3f s  %6.3f s\n", p.wall, p.cpu);
+    std::printf("  working copy + commitDB + removal       %6.3f s  %6.3f s\n", c.wall, c.cpu);
+    std::printf("  records made and posted (no observer)   %6.3f s  %6.3f s\n", a.wall - c.wall - p.wall,
+                a.cpu - c.cpu - p.cpu);
+    std::printf("  result collection, run and finish step  %6.3f s  %6.3f s\n", s.wall - a.wall, s.cpu - a.cpu);
 
     Platform::current().setMainThread(nullptr);
     std::error_code ec;
