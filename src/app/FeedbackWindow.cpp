@@ -20,8 +20,9 @@ FeedbackWindow::FeedbackWindow(QWidget* parent) : QDialog(parent) {
     layout->setContentsMargins(22, 18, 22, 16);
     layout->setSpacing(8);
 
-    auto* thanks = new QLabel("Thank you for helping us make Quarrow better!", this);
+    auto* thanks = new QLabel("Thank you for helping us improve Quarrow!", this);
     thanks->setFont(uiFont("Lucida Grande", 16));
+    thanks->setWordWrap(true);
     layout->addWidget(thanks);
 
     auto* prompt = new QLabel("Your suggestion or problem:", this);

@@ -2,6 +2,8 @@
 
 #include "AppStyle.h"
 
+#include <QFocusEvent>
+
 namespace quarrow::app {
 
 namespace {
@@ -43,10 +45,12 @@ void PRFeedBackView::mousePressEvent(QMouseEvent* event) {
     QPlainTextEdit::mousePressEvent(event);
 }
 
-// Reaching the view with the keyboard behaves like clicking into it, so typed text never lands
-// behind the placeholder.
+// Tabbing into the view behaves like clicking into it, so typed text never lands behind the
+// placeholder; the focus a window gives on opening leaves the placeholder in view.
 void PRFeedBackView::focusInEvent(QFocusEvent* event) {
-    clearIfPlaceholder();
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
+        clearIfPlaceholder();
+    }
     QPlainTextEdit::focusInEvent(event);
 }
 
