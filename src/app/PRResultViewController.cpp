@@ -7,13 +7,19 @@
 #include "PRButton.h"
 #include "PRFeedBackView.h"
 #include "PRTextView.h"
+#include "QtPlatform.h"
 #include "QuarrowAppDelegate.h"
 
 #include "platform/LocalizedStrings.h"
 #include "platform/Platform.h"
+#include "results/ExportNames.h"
 #include "results/ItemDetails.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +28,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quarrow::app {
@@ -132,6 +139,7 @@ PRResultViewController::PRResultViewController(QuarrowAppDelegate& app, QWidget*
         buildCategoryPane(pane);
     }
     buildBottomBand();
+    buildSaveWindow();
 
     // The collection reports progress on the scan's worker thread: the texts are copied there and
     // the widgets are updated on the GUI thread.
@@ -158,6 +166,11 @@ PRResultViewController::PRResultViewController(QuarrowAppDelegate& app, QWidget*
 }
 
 PRResultViewController::~PRResultViewController() {
+    // A running export hands its finish step to this thread: serve it before the run is joined.
+    while (exportRun_ && !exportRun_->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    exportRun_.reset();
     for (auto token : hoverTokens_) {
         Platform::current().notificationCenter().removeObserver(token);
     }
@@ -691,8 +704,78 @@ void PRResultViewController::actHome() {
     currentTableView_ = nullptr;
 }
 
+void PRResultViewController::buildSaveWindow() {
+    saveWindow_ = new QDialog(this);
+    saveWindow_->setObjectName("saveWindow");
+    saveWindow_->setWindowTitle("Recovering");
+    saveWindow_->setWindowModality(Qt::WindowModal);
+    saveWindow_->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    saveWindow_->setFixedSize(420, 120);
+    auto* layout = new QVBoxLayout(saveWindow_);
+    layout->setContentsMargins(22, 18, 22, 18);
+    auto* caption =
+        textLabel(saveWindow_, "saveInfolab", "Saving the ticked records\u2026", uiFont("Lucida Grande", 12));
+    layout->addWidget(caption);
+    auto* row = new QHBoxLayout;
+    saveProgressor_ = new QProgressBar(saveWindow_);
+    saveProgressor_->setObjectName("saveProgressor");
+    saveProgressor_->setRange(0, 100);
+    saveProgressor_->setTextVisible(false);
+    savepercentlab_ = textLabel(saveWindow_, "savepercentlab", "0%", uiFont("Lucida Grande", 12, true));
+    savepercentlab_->setFixedWidth(48);
+    row->addWidget(saveProgressor_, 1);
+    row->addWidget(savepercentlab_);
+    layout->addLayout(row);
+    recoverTimer_ = new QTimer(this);
+    recoverTimer_->setInterval(1000);
+    connect(recoverTimer_, &QTimer::timeout, this, &PRResultViewController::IphonerecoveryTimer_hander);
+}
+
+// The save button: a save panel as a sheet offers the default name; on a chosen path the export
+// runs on its worker while the modal progress sheet keeps the window from taking input.
 void PRResultViewController::actRecovery() {
-    app_.startRecovery();
+    if (exportRun_) {
+        return;
+    }
+    collection_.counters().recovredFilesNum = 0;
+    saveProgressor_->setValue(0);
+    savepercentlab_->setText("0%");
+    SavePanelRequest request;
+    request.title = "Save the recovered files";
+    request.directory = QDir::homePath().toStdString();
+    request.defaultName = defaultExportName(std::time(nullptr));
+    const auto path = Platform::current().alerts().runSavePanel(request);
+    if (!path || path->empty()) {
+        return;
+    }
+    exportRun_ = std::make_unique<ExportRun>(collection_, *path);
+    exportRun_->onFinish = [this](ExportRun& run) { saveProgressorHanderToMainThreadHandle(run); };
+    positionAsSheet(saveWindow_, window());
+    saveWindow_->open();
+    recoverTimer_->start();
+    exportRun_->start();
+}
+
+void PRResultViewController::IphonerecoveryTimer_hander() {
+    if (!exportRun_) {
+        return;
+    }
+    const int percent = exportRun_->progressPercent();
+    saveProgressor_->setValue(percent);
+    savepercentlab_->setText(QString::number(percent) + "%");
+}
+
+void PRResultViewController::saveProgressorHanderToMainThreadHandle(ExportRun& run) {
+    recoverTimer_->stop();
+    saveWindow_->close();
+    saveProgressor_->setValue(0);
+    savepercentlab_->setText("0%");
+    const auto failures = run.failures();
+    // The run waits for this step on its worker; it is released once the worker has ended.
+    QTimer::singleShot(0, this, [this] { exportRun_.reset(); });
+    if (!failures.empty()) {
+        Platform::current().alerts().runModal(exportFailureAlert(failures));
+    }
 }
 
 void PRResultViewController::clickFacebook() {

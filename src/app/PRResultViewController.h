@@ -3,6 +3,7 @@
 #include "FeedbackWindow.h"
 
 #include "results/CategoryView.h"
+#include "results/ExportRun.h"
 #include "results/ResultCollection.h"
 
 #include <QPointer>
@@ -14,7 +15,9 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QDialog;
 class QProgressBar;
+class QTimer;
 class QStackedWidget;
 class QTableView;
 class QVBoxLayout;
@@ -44,6 +47,9 @@ public:
     // The pane now shown in CustomView.
     QWidget* currentPane() const;
     QWidget* scanproView() const { return scanproView_; }
+    // The export's progress sheet while an export runs, else nothing.
+    QDialog* saveWindow() const { return saveWindow_; }
+    bool isExporting() const { return exportRun_ != nullptr; }
 
     // Attaches the view to the window's content and resets it for a new scan. Must run before the
     // scan posts anything.
@@ -133,6 +139,15 @@ private:
     PRButton* twitterBtn_ = nullptr;
     PRButton* feedBackBtn_ = nullptr;
     QPointer<FeedbackWindow> feedbackWindow_;
+
+    void buildSaveWindow();
+    void IphonerecoveryTimer_hander();
+    void saveProgressorHanderToMainThreadHandle(ExportRun& run);
+    std::unique_ptr<ExportRun> exportRun_;
+    QDialog* saveWindow_ = nullptr;
+    QProgressBar* saveProgressor_ = nullptr;
+    QLabel* savepercentlab_ = nullptr;
+    QTimer* recoverTimer_ = nullptr;
 };
 
 } // namespace quarrow::app

@@ -438,6 +438,32 @@ private slots:
         QVERIFY(delegate->window()->findChild<QLabel*>("backupRootlab")->text().contains("chosen"));
     }
 
+    void recoveryExportsTheTickedNotesBehindAProgressSheet() {
+        auto* rv = resultsWithNotes({note("Keep", "Keep me"), note("Skip", "Not me")}, {});
+        rv->tableViewSetObjectValue(true); // row 0
+        auto* save = rv->findChild<QPushButton*>("saveBtn");
+        QVERIFY(save->isEnabled());
+
+        QTest::mouseClick(save, Qt::LeftButton); // panel cancelled: nothing happens
+        QCOMPARE(platform->alerts.panelsShown(), 1u);
+        QVERIFY(!rv->isExporting());
+
+        const QString target = root->filePath("Export");
+        platform->alerts.answerNextPanel(target.toStdString());
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY(rv->isExporting());
+        QVERIFY(rv->saveWindow()->isVisible());
+        QCOMPARE(rv->saveWindow()->windowModality(), Qt::WindowModal);
+        QTRY_VERIFY_WITH_TIMEOUT(!rv->isExporting(), 10000);
+        QVERIFY(!rv->saveWindow()->isVisible());
+        QFile notes(target + "/Note/Notes.txt");
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(notes.readAll());
+        QVERIFY(text.contains("Keep me"));
+        QVERIFY(!text.contains("Not me"));
+        QCOMPARE(alertMessages(platform->alerts), QStringList{kFinishAlert}); // no alert at the end
+    }
+
     void hundredThousandNotesStayResponsive() {
         std::vector<PRNoteNodePtr> notes;
         for (int i = 0; i < 100000; ++i) {
