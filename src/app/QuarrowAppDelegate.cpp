@@ -597,10 +597,4 @@ void QuarrowAppDelegate::toggleLeftDrawer() {
     resultDrawer_->show();
 }
 
-void QuarrowAppDelegate::startRecovery() {
-    if (recoveryHandler && resultViewController_) {
-        recoveryHandler(*resultViewController_);
-    }
-}
-
 } // namespace quarrow::app

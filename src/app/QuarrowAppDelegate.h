@@ -109,12 +109,6 @@ public:
     void setBFeedBack(bool value) { bFeedBack_ = value; }
     bool bFeedBack() const { return bFeedBack_; }
 
-    // The save button of the result view.
-    void startRecovery();
-
-    // Hook for the recovery export, installed by whoever provides it.
-    std::function<void(PRResultViewController&)> recoveryHandler;
-
 private:
     void buildMainView();
     void updateRootLine();
