@@ -135,10 +135,9 @@ private:
         reader(file_, k, &dataoff, offset, length, freshField());
         noteWritten(before, dataoff);
     }
-    // A value that is not wanted is still read, to move dataoff on; its bytes go to a small scratch
-    // (the readers cut what does not fit).
-    void readDropped(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
-        reader(file_, k, &dataoff, offset, length, scratch_);
+    // A value that is not wanted only moves dataoff on, exactly as reading it would.
+    void readDropped(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t) {
+        skipField(file_, reader == AnalyseAlterbleDB, k, &dataoff, offset);
     }
     void readUid(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
         readValue(AnalyseDBDataFile, k, dataoff, offset, length);
@@ -311,7 +310,6 @@ private:
     const NoteCarveCallbacks& found_;
     std::vector<std::uint8_t> field_; // one page long and a terminator
     std::size_t dirty_ = 0;
-    std::array<std::uint8_t, 16> scratch_{};
 };
 
 } // namespace

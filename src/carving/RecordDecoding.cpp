@@ -34,24 +34,41 @@ bool hasNoOneByteField(std::int32_t t) {
 }
 
 // Decimal text of an integer or float content, as the one-byte readers write it.
-std::string integerFieldText(std::int32_t t, const std::uint8_t* bytes, std::int32_t size) {
+// Decimal text of a value into out (at least 21 bytes); answers its length.
+std::size_t decimalText(std::int64_t value, char* out) {
+    char digits[20];
+    std::size_t n = 0;
+    std::uint64_t rest = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    std::size_t length = 0;
+    if (value < 0) {
+        out[length++] = '-';
+    }
+    while (n > 0) {
+        out[length++] = digits[--n];
+    }
+    return length;
+}
+
+// Decimal text of an integer or float content, as the one-byte readers write it; answers its length.
+std::size_t integerFieldText(std::int32_t t, const std::uint8_t* bytes, std::int32_t size, char* out) {
     const std::uint64_t bits = readBigEndian({bytes, static_cast<std::size_t>(size)}, 0, size);
     if (t == SerialType::kFloat64) {
         // A float (note dates are stored so) gives its value cut toward zero, not its bit pattern.
         const double value = std::bit_cast<double>(bits);
-        if (std::isnan(value)) {
-            return "0";
-        }
-        const double cut = std::trunc(value);
+        const double cut = std::isnan(value) ? 0.0 : std::trunc(value);
         if (cut >= 9223372036854775807.0) {
-            return std::to_string(std::numeric_limits<std::int64_t>::max());
+            return decimalText(std::numeric_limits<std::int64_t>::max(), out);
         }
         if (cut <= -9223372036854775808.0) {
-            return std::to_string(std::numeric_limits<std::int64_t>::min());
+            return decimalText(std::numeric_limits<std::int64_t>::min(), out);
         }
-        return std::to_string(static_cast<std::int64_t>(cut));
+        return decimalText(static_cast<std::int64_t>(cut), out);
     }
-    return *integerToText(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)), 10);
+    return decimalText(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)), out);
 }
 
 // Copies content of `size` bytes at position into data, cut to data's size.
@@ -83,10 +100,13 @@ std::uint8_t* readOneByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
         if (at > 0) {
             file.read(at, static_cast<std::size_t>(size), bytes);
         }
-        char field[kIntegerFieldSize] = {};
-        const std::string text = integerFieldText(t, bytes, size);
-        std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
-        std::memcpy(data.data(), field, std::min(sizeof field, data.size()));
+        // The text in a zeroed field of kIntegerFieldSize bytes, all of which go to the output.
+        char text[24];
+        const std::size_t length = integerFieldText(t, bytes, size, text);
+        const std::size_t room = std::min(kIntegerFieldSize, data.size());
+        const std::size_t shown = std::min(length, room);
+        std::memcpy(data.data(), text, shown);
+        std::memset(data.data() + shown, 0, room - shown);
     } else {
         copyContent(file, at, size, data);
     }
@@ -110,6 +130,28 @@ std::uint8_t* readTwoByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
 }
 
 } // namespace
+
+std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t postion, std::int32_t* dataoff,
+                       std::int64_t offset) {
+    if (!dataoff) {
+        return 0;
+    }
+    const std::int64_t slot = offset + postion;
+    std::int32_t t = 0;
+    if (twoByte) {
+        t = getAlterInteger(slotByte(file, slot), slotByte(file, slot + 1));
+        if (t > SerialType::kLargestTwoByte) {
+            return 0;
+        }
+    } else {
+        t = slotByte(file, slot);
+        if (hasNoOneByteField(t)) {
+            return 0;
+        }
+    }
+    *dataoff += getFieldDataLengthBy(t);
+    return 1;
+}
 
 char* getHexString(DbFileReader& file, std::int64_t offset, std::int64_t longth, std::span<char> theChar) {
     if (offset <= 0 || longth <= 0 || theChar.empty()) {
@@ -323,11 +365,14 @@ std::int32_t forwardDistance(DbFileReader& file, std::int64_t offset, std::uint8
         if (position - offset > limit) {
             return kFarAway;
         }
-        const auto bytes = file.view(position, DbFileReader::kViewSpan);
-        std::size_t n = bytes.size();
-        if (limit - (position - offset) < static_cast<std::int64_t>(n)) {
-            n = static_cast<std::size_t>(limit - (position - offset) + 1);
+        // Ask for no more than the search may examine, so that a short search never moves the
+        // window of a file-backed reader; long searches go on in steps of a page.
+        std::size_t want = 4096;
+        if (limit - (position - offset) < static_cast<std::int64_t>(want)) {
+            want = static_cast<std::size_t>(limit - (position - offset) + 1);
         }
+        const auto bytes = file.view(position, want);
+        const std::size_t n = bytes.size();
         if (const void* hit = std::memchr(bytes.data(), marker, n)) {
             const std::int64_t distance = position + (static_cast<const std::uint8_t*>(hit) - bytes.data()) - offset;
             return distance > kFarAway - 1 ? kFarAway : static_cast<std::int32_t>(distance);

@@ -110,6 +110,11 @@ std::uint8_t* AnalyseAlterbleDBFile(DbFileReader& file, std::int32_t postion, st
                                     std::int64_t offset, std::int64_t Head, std::int64_t length,
                                     std::span<std::uint8_t> data);
 
+// What a one-byte (twoByte false) or two-byte field reader does to dataoff, without reading the
+// content: for a column whose value is not wanted. Answers 1 when the reader would have read.
+std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t postion, std::int32_t* dataoff,
+                       std::int64_t offset);
+
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.
 std::int32_t getDeletedMark(DbFileReader& file, std::int64_t offset, std::int64_t longth, std::int32_t type);
