@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,12 +16,15 @@ DbFileReader::DbFileReader(std::span<const std::uint8_t> bytes)
 DbFileReader::DbFileReader(int fd, std::uint64_t size) : size_(size), fd_(fd) {}
 
 DbFileReader::~DbFileReader() {
+    if (map_) {
+        ::munmap(map_, mapLength_);
+    }
     if (fd_ >= 0) {
         ::close(fd_);
     }
 }
 
-std::unique_ptr<DbFileReader> DbFileReader::openFile(const std::string& path) {
+std::unique_ptr<DbFileReader> DbFileReader::openFile(const std::string& path, bool mapWindow) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
@@ -31,6 +35,7 @@ std::unique_ptr<DbFileReader> DbFileReader::openFile(const std::string& path) {
         return nullptr;
     }
     std::unique_ptr<DbFileReader> reader(new DbFileReader(fd, static_cast<std::uint64_t>(st.st_size)));
+    reader->useMap_ = mapWindow;
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -53,13 +58,31 @@ void DbFileReader::preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* 
 }
 
 void DbFileReader::fillWindow(std::int64_t offset) {
-    if (window_.empty()) {
-        window_.resize(kWindowSize);
-    }
     const std::uint64_t want = static_cast<std::uint64_t>(offset);
     std::uint64_t start = want > kWindowLookBack ? want - kWindowLookBack : 0;
     start &= ~std::uint64_t{4095};
     const std::uint64_t n = std::min<std::uint64_t>(kWindowSize, size_ - start);
+    if (map_) {
+        ::munmap(map_, mapLength_);
+        map_ = nullptr;
+    }
+    if (useMap_) {
+        // Mapping the window saves copying it; the mapping never reaches past the end of the file.
+        void* mapped = ::mmap(nullptr, static_cast<std::size_t>(n), PROT_READ, MAP_SHARED | MAP_POPULATE, fd_,
+                              static_cast<off_t>(start));
+        if (mapped != MAP_FAILED) {
+            map_ = mapped;
+            mapLength_ = static_cast<std::size_t>(n);
+            data_ = static_cast<const std::uint8_t*>(mapped);
+            base_ = static_cast<std::int64_t>(start);
+            held_ = n;
+            return;
+        }
+        useMap_ = false;
+    }
+    if (window_.empty()) {
+        window_.resize(kWindowSize);
+    }
     preadInto(start, static_cast<std::size_t>(n), window_.data());
     data_ = window_.data();
     base_ = static_cast<std::int64_t>(start);

@@ -15,8 +15,8 @@ namespace quarrow {
 //
 // Two sources:
 // - memory that the caller owns and keeps alive (tests and fuzzers hand in bytes directly);
-// - a file, read through a sliding window of fixed size with pread, so memory stays the same
-//   whatever the size of the file. The size is taken once, when the file is opened.
+// - a file, read through a sliding window of fixed size (mapped, or filled with pread), so memory
+//   stays the same whatever the size of the file. The size is taken once, when the file is opened.
 //
 // All offsets are signed 64-bit file offsets; an offset below 0 simply reads as zero. Not thread-
 // safe: one reader belongs to one carver run.
@@ -37,8 +37,11 @@ public:
     DbFileReader(const DbFileReader&) = delete;
     DbFileReader& operator=(const DbFileReader&) = delete;
 
-    // A reader over the file at path, or nullptr when it cannot be opened for reading.
-    static std::unique_ptr<DbFileReader> openFile(const std::string& path);
+    // A reader over the file at path, or nullptr when it cannot be opened for reading. The window
+    // is a mapping of the file (no copy) unless mapWindow is false or mapping fails; then it is a
+    // buffer filled with pread. A mapped file must not shrink while it is read: the carvers read
+    // the scan's private working copy.
+    static std::unique_ptr<DbFileReader> openFile(const std::string& path, bool mapWindow = true);
 
     std::uint64_t size() const { return size_; }
 
@@ -70,6 +73,9 @@ private:
     std::uint64_t held_ = 0;             // how many bytes data_ holds
     std::uint64_t size_ = 0;             // file size
     int fd_ = -1;
+    bool useMap_ = true; // map the window; pread into window_ when mapping fails
+    void* map_ = nullptr;
+    std::size_t mapLength_ = 0;
     std::vector<std::uint8_t> window_;
 };
 

@@ -123,7 +123,62 @@ private:
 
     bool fieldHasText() const { return field_[0] != 0; }
     std::string fieldText() const {
-        return GetStringFormChar(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
+        const auto* start = reinterpret_cast<const char*>(field_.data());
+        const auto* nul = static_cast<const char*>(std::memchr(start, 0, field_.size()));
+        const std::string_view text(start, nul ? static_cast<std::size_t>(nul - start) : field_.size());
+        // Valid UTF-8 reads as itself; only text that fails the strict check below (which never
+        // passes anything invalid) is handed to the helper, which then answers the empty text.
+        if (isValidUtf8(text)) {
+            return std::string(text);
+        }
+        return GetStringFormChar(text);
+    }
+
+    // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF), with runs of ASCII
+    // checked eight bytes at a time: most note text is ASCII with a few other characters.
+    static bool isValidUtf8(std::string_view text) {
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* end = p + text.size();
+        while (p < end) {
+            if (end - p >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, sizeof word);
+                if ((word & 0x8080808080808080ull) == 0) {
+                    p += 8;
+                    continue;
+                }
+            }
+            const unsigned char b = *p;
+            if (b < 0x80) {
+                ++p;
+                continue;
+            }
+            int extra = 0;
+            unsigned char low = 0x80, high = 0xbf; // allowed range of the second byte
+            if (b >= 0xc2 && b <= 0xdf) {
+                extra = 1;
+            } else if (b >= 0xe0 && b <= 0xef) {
+                extra = 2;
+                low = b == 0xe0 ? 0xa0 : 0x80;
+                high = b == 0xed ? 0x9f : 0xbf;
+            } else if (b >= 0xf0 && b <= 0xf4) {
+                extra = 3;
+                low = b == 0xf0 ? 0x90 : 0x80;
+                high = b == 0xf4 ? 0x8f : 0xbf;
+            } else {
+                return false;
+            }
+            if (end - p <= extra || p[1] < low || p[1] > high) {
+                return false;
+            }
+            for (int i = 2; i <= extra; ++i) {
+                if (p[i] < 0x80 || p[i] > 0xbf) {
+                    return false;
+                }
+            }
+            p += extra + 1;
+        }
+        return true;
     }
 
     using Reader = std::uint8_t* (*)(DbFileReader&, std::int32_t, std::int32_t*, std::int64_t, std::int64_t,

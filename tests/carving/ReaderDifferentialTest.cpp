@@ -1,4 +1,5 @@
-// The primitives served from memory (a file-backed sliding window, or bytes in memory) answer
+// The primitives served from memory (a file-backed sliding window, mapped or read with pread, or
+// bytes in memory) answer
 // exactly as the plain seek-and-read reference does, for every primitive, at every kind of offset:
 // inside the file, across the window's edges, at the ends of the file and past them.
 
@@ -94,6 +95,8 @@ protected:
         ASSERT_NE(stream, nullptr);
         mapped = DbFileReader::openFile(path);
         ASSERT_NE(mapped, nullptr);
+        buffered = DbFileReader::openFile(path, false);
+        ASSERT_NE(buffered, nullptr);
         memory = std::make_unique<DbFileReader>(
             std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     }
@@ -128,13 +131,14 @@ protected:
     std::string bytes;
     std::FILE* stream = nullptr;
     std::unique_ptr<DbFileReader> mapped;
+    std::unique_ptr<DbFileReader> buffered;
     std::unique_ptr<DbFileReader> memory;
 };
 
 } // namespace
 
 TEST_P(Differential, BytesAndNumbers) {
-    for (DbFileReader* reader : {mapped.get(), memory.get()}) {
+    for (DbFileReader* reader : {mapped.get(), buffered.get(), memory.get()}) {
         std::mt19937 rng(3);
         for (std::int64_t at : offsets(400)) {
             const std::int64_t n = static_cast<std::int64_t>(rng() % 300);
@@ -157,7 +161,7 @@ TEST_P(Differential, BytesAndNumbers) {
 }
 
 TEST_P(Differential, FieldReaders) {
-    for (DbFileReader* reader : {mapped.get(), memory.get()}) {
+    for (DbFileReader* reader : {mapped.get(), buffered.get(), memory.get()}) {
         std::mt19937 rng(5);
         for (std::int64_t at : offsets(400)) {
             const std::int32_t k = static_cast<std::int32_t>(rng() % 22);
@@ -191,7 +195,7 @@ TEST_P(Differential, FieldReaders) {
 }
 
 TEST_P(Differential, ChecksAndSearches) {
-    for (DbFileReader* reader : {mapped.get(), memory.get()}) {
+    for (DbFileReader* reader : {mapped.get(), buffered.get(), memory.get()}) {
         for (std::int64_t at : offsets(40)) {
             for (std::int32_t type = 0; type <= 8; ++type) {
                 EXPECT_EQ(getDeletedMark(*reader, at, 2, type), ref::getDeletedMark(stream, at, 2, type));
@@ -241,7 +245,9 @@ TEST_P(Differential, CarverAnswersAlikeFromFileAndMemory) {
         carveDelNotes(reader, context, "differential");
         return seen;
     };
-    EXPECT_EQ(carve(*mapped), carve(*memory));
+    const auto fromMemory = carve(*memory);
+    EXPECT_EQ(carve(*mapped), fromMemory);
+    EXPECT_EQ(carve(*buffered), fromMemory);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, Differential, ::testing::ValuesIn(kInputs),
