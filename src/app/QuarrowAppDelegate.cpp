@@ -123,11 +123,11 @@ void QuarrowAppDelegate::buildMainView() {
 
     makeLabel(mainView_, "infoTextlab", "Choose a device backup from the list, then press Start Scan.",
               uiFont("Lucida Grande", 13), QRect(24, 108, 600, 22));
-    auto* notelab =
-        makeLabel(mainView_, "notelab", "Note: a scan switches the backup's notes database to write-ahead logging.",
-                  uiFont("Lucida Grande", 13), QRect(24, 132, 800, 22));
+    auto* notelab = makeLabel(mainView_, "notelab",
+                              "Your backup is never changed: each scan reads a private copy of its databases.",
+                              uiFont("Lucida Grande", 13), QRect(24, 132, 800, 22));
     QPalette red = notelab->palette();
-    red.setColor(QPalette::WindowText, kAccentColor);
+    red.setColor(QPalette::WindowText, QColor(0x3d, 0x6b, 0x4f));
     notelab->setPalette(red);
 
     auto* titleline = new QFrame(mainView_);
