@@ -1,6 +1,7 @@
 #include "ValueHelpers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -83,7 +84,12 @@ bool isValidUtf8(std::string_view s) {
         std::uint64_t word;
         while (s.size() - i >= sizeof word) {
             std::memcpy(&word, s.data() + i, sizeof word);
-            if (word & 0x8080808080808080ULL) {
+            if (const std::uint64_t high = word & 0x8080808080808080ULL) {
+                // Step straight to the first byte with its high bit set (the lowest byte of the
+                // word on a little-endian machine).
+                if constexpr (std::endian::native == std::endian::little) {
+                    i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
+                }
                 break;
             }
             i += sizeof word;
