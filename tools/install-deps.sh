@@ -17,5 +17,5 @@ if [ -n "$missing" ]; then
     export DEBIAN_FRONTEND=noninteractive
     $SUDO apt-get update
     # shellcheck disable=SC2086
-    $SUDO apt-get install -y --no-install-recommends $missing
+    $SUDO apt-get install -y $missing
 fi
