@@ -174,6 +174,13 @@ void ExportRun::recoverFilesThread() {
         return;
     }
     collection_.counters().recovredFilesNum = 0;
+    if (recoverPath_.empty()) {
+        // The category folders would land at the root of the file system.
+        addFailure({recoverPath_, "no export folder was named; nothing exported"});
+        saveProgressorHanderToMainThread();
+        state_.store(State::Finished);
+        return;
+    }
 
     const std::string photoFolder = recoverPath_ + "/Photo&Video";
     const auto& photos = collection_.photoAndVideoArray();

@@ -384,6 +384,16 @@ TEST_F(Export, ExportPathThatIsAFileIsReportedEvenForRoot) {
     EXPECT_EQ(slurp(exportPath()), "in the way");
 }
 
+TEST_F(Export, EmptyExportPathWritesNothingAnywhere) {
+    auto n = makeNote("A", "b", "c");
+    collection.ScanNoteInfomationHandle(n);
+    tick(n);
+    const auto failures = exportTo("");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists("/Note/Notes.txt"));
+    EXPECT_TRUE(workspace.opened.empty());
+}
+
 TEST(ExportFailureAlert, ListsTenFailuresAndCountsTheRest) {
     std::vector<ExportFailure> failures;
     for (int i = 0; i < 12; ++i) {
