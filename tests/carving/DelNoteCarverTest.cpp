@@ -434,3 +434,134 @@ INSTANTIATE_TEST_SUITE_P(
                     {"", ""}},
         PairingCase{"NoNotesPostsOnlyProgress", {}, {{1, "x"}}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Broken and hostile inputs, each named after its defect. None may crash, hang or read outside the
+// file; what they post must be plausible records or nothing.
+struct BrokenInput {
+    const char* name;
+    std::string (*make)(const std::string& validDb);
+};
+
+std::string header(std::uint16_t pageSize, char version, std::size_t fileSize) {
+    std::string bytes(fileSize, '\0');
+    bytes.replace(0, 16, std::string("SQLite format 3\0", 16));
+    bytes[16] = static_cast<char>(pageSize >> 8);
+    bytes[17] = static_cast<char>(pageSize & 0xff);
+    bytes[18] = version;
+    return bytes;
+}
+
+// Every offset of every page holds a note mark or a body mark, with slot bytes that claim the
+// largest contents; both layouts and all page types by turns.
+std::string hostileRecords(const std::string&) {
+    std::string bytes = header(4096, 2, 64 * 4096);
+    const std::string note("\x01\x01\x01\x01\x01\x01\x05\x9f\x7f\x9f\x7f\xff\xff\x81\x00\x03", 16);
+    const std::string body("\x01\x01\x01\x9f\x7f\x00", 6);
+    for (std::size_t page = 1; page < 64; ++page) {
+        const std::size_t s = page * 4096;
+        for (std::size_t o = s; o + 16 <= s + 4096; o += 16) {
+            bytes.replace(o, 16, page % 2 ? note : body + body.substr(0, 6) + "\x01\x01\x01\x01");
+        }
+        bytes[s] = std::string("\x0d\x05\x0a\x02\x0d\x00", 6)[page % 6];
+        bytes[s + 8] = 0;
+        bytes[s + 9] = 12;
+    }
+    bytes[18] = 1 + (bytes.size() % 2);
+    return bytes;
+}
+
+const BrokenInput kBroken[] = {
+    {"RandomBytes",
+     [](const std::string&) {
+         std::string bytes(200000, '\0');
+         std::uint32_t x = 12345;
+         for (auto& c : bytes) {
+             x = x * 1103515245u + 12345u;
+             c = static_cast<char>(x >> 24);
+         }
+         return bytes;
+     }},
+    {"TruncatedMidPage", [](const std::string& db) { return db.substr(0, db.size() / 2 + 1234); }},
+    {"TruncatedInsideHeader", [](const std::string& db) { return db.substr(0, 17); }},
+    {"PageSizeNotDividingTheFile",
+     [](const std::string& db) {
+         std::string bytes = db;
+         bytes[16] = 0x0b; // 3000
+         bytes[17] = static_cast<char>(0xb8);
+         return bytes;
+     }},
+    {"PageSizeTwo",
+     [](const std::string& db) {
+         std::string bytes = db.substr(0, 30000);
+         bytes[16] = 0;
+         bytes[17] = 2;
+         return bytes;
+     }},
+    {"PageSizeLargerThanTheFile",
+     [](const std::string& db) {
+         std::string bytes = db.substr(0, 5000);
+         bytes[16] = static_cast<char>(0xff);
+         bytes[17] = static_cast<char>(0xff);
+         return bytes;
+     }},
+    {"OnePageOnly", [](const std::string& db) { return db.substr(0, 4096); }},
+    {"LastPageCutShort", [](const std::string& db) { return db.substr(0, db.size() - 100); }},
+    {"FirstCellPointingPastThePage",
+     [](const std::string& db) {
+         std::string bytes = db;
+         for (std::size_t s = 4096; s + 4096 <= bytes.size(); s += 4096) {
+             bytes[s + 8] = static_cast<char>(0xff);
+             bytes[s + 9] = static_cast<char>(0xff);
+         }
+         return bytes;
+     }},
+    {"HostileRecordHeaders", hostileRecords},
+    {"EveryByteOne", [](const std::string&) { return header(512, 2, 40000).replace(100, 39900, 39900, '\x01'); }},
+};
+
+class CarveBroken : public ::testing::TestWithParam<BrokenInput> {};
+
+} // namespace
+
+TEST_P(CarveBroken, CarvesWithoutCrashOrHang) {
+    static const std::string validDb = [] {
+        test::TempDir dir;
+        const std::string path = dir.file("valid.sqlite");
+        {
+            fixtures::NotesDbBuilder db(path);
+            for (std::int64_t pk = 1; pk <= 40; ++pk) {
+                db.addNote(spec(pk, "Title " + std::to_string(pk), "<div>" + std::string(pk * 20, 'v') + "</div>",
+                                kMarch2012));
+            }
+            for (std::int64_t pk = 1; pk <= 40; pk += 3) {
+                db.deleteNote(pk);
+            }
+        }
+        commitDB(path);
+        return fixtures::readFile(path);
+    }();
+    const std::string bytes = GetParam().make(validDb);
+    NotificationCenter nc;
+    std::vector<PRNoteNodePtr> posted;
+    std::vector<long long> progress;
+    nc.addObserver(ScanNotification::kDelNote,
+                   [&](const Notification& n) { posted.push_back(n.recordAs<PRNoteNode>()); });
+    nc.addObserver(ScanNotification::kProgress, [&](const Notification& n) { progress.push_back(*n.number()); });
+    MemoryLogSink log;
+    ScopedLogSink scoped(log);
+    DbFileReader file(asBytes(bytes));
+    ScanContext context(nc);
+    carveDelNotes(file, context, GetParam().name);
+    EXPECT_EQ(progress, (std::vector<long long>{96}));
+    // At most one record can start at each byte of the file.
+    EXPECT_LE(posted.size(), bytes.size());
+    for (const auto& note : posted) {
+        EXPECT_LE(note->noteTitle().value_or("").size(), 4096u);
+        EXPECT_LE(note->noteContent().value_or("").size(), 65536u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CarveBroken, ::testing::ValuesIn(kBroken),
+                         [](const auto& info) { return std::string(info.param.name); });
