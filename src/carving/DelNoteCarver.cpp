@@ -348,7 +348,7 @@ private:
         // After the mark the distance is 0 or 1; nothing further can matter.
         const std::int32_t r = bIsAlterbleDBFile(file_, o + 4, AlterType{6}, 2);
         auto value = std::make_shared<PRNoteValueNode>();
-        const std::int64_t length = r + 7;
+        const std::int64_t length = static_cast<std::int64_t>(r) + 7;
         const std::int64_t offset = o - 1;
         readDropped(AnalyseDBDataFile, 1, dataoff, offset, length);
         readDropped(AnalyseDBDataFile, 2, dataoff, offset, length);
