@@ -168,9 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"NoTarget", {"@B"}, "needs --to"},
                       UsageCase{"TargetWithoutValue", {"@B", "--to"}, "--to needs"},
                       UsageCase{"BackupIsAFile", {"@F", "--to", "x"}, "not a folder"},
-                      UsageCase{"BackupMissing", {"/nonexistent/backup", "--to", "x"}, "not a folder"},
                       UsageCase{"TargetIsAFile", {"@B", "--to", "@F"}, "not a folder"},
                       UsageCase{"UnknownCategory", {"@B", "--to", "x", "--category", "Photos"}, "unknown category"},
-                      UsageCase{"UnknownOption", {"@B", "--to", "x", "--fast"}, "unknown option"},
-                      UsageCase{"TwoBackups", {"@B", "@B", "--to", "x"}, "one backup folder"}),
+                      UsageCase{"UnknownOption", {"@B", "--to", "x", "--fast"}, "unknown option"}),
     [](const auto& info) { return std::string(info.param.name); });

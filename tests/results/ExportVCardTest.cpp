@@ -208,23 +208,6 @@ INSTANTIATE_TEST_SUITE_P(Values, VCardValue, ::testing::ValuesIn(kValues), [](co
     return n;
 });
 
-TEST(VCardText, HoldsTheFieldsInOrder) {
-    PRContactNode contact;
-    contact.setContactName("Anne Smith");
-    contact.setContactCompany("Acme");
-    contact.setContactEmail(" anne@example.com");
-    contact.setContactPhone(" 555-0100");
-    contact.setContactHomepage(std::nullopt);
-    EXPECT_EQ(PRVCFController::cardText(contact), "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Anne Smith\r\nFN:Anne Smith\r\n"
-                                                  "ORG:Acme\r\nEMAIL;TYPE=INTERNET,HOME,PREF: anne@example.com\r\n"
-                                                  "TEL;TYPE=CELL,PREF: 555-0100\r\nURL:\r\nEND:VCARD\r\n");
-    // A contact known only by its company shows as the company; with neither, the card still parses.
-    contact.setContactName(std::string());
-    EXPECT_EQ(parseStrict(PRVCFController::cardText(contact)).values.at("FN"), std::vector<std::string>{"Acme"});
-    contact.setContactCompany(std::nullopt);
-    EXPECT_EQ(parseStrict(PRVCFController::cardText(contact)).error, "");
-}
-
 TEST(StrictParser, RefusesWhatTheExportMustNotWrite) {
     const std::string good = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:a\r\nFN:a\r\nEND:VCARD\r\n";
     EXPECT_EQ(parseStrict(good).error, "");
