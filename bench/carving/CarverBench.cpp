@@ -4,12 +4,19 @@
 // Usage: quarrow_bench_carver FILE [MiB [walk]]
 //   Generates FILE (many notes, updates and deletes, schema format 1, 4096-byte pages, switched to
 //   write-ahead logging as a scan does) in a child process when it does not exist yet, then times.
+//
+// Each measurement runs in a child process of its own, so that its peak resident size is its own:
+//   page walk        the records rebuilt, counted and dropped (the reader's own work and memory);
+//   carver, counted  kept, paired and posted to an observer that only counts them;
+//   carver, results  kept, paired and posted into a result collection, as a scan posts them: the
+//                    collection's duplicate test and lists are part of the time and of the memory.
 
 #include "DeviceDb.h"
 #include "carving/DbFileReader.h"
 #include "carving/DelNoteCarver.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "results/ResultCollection.h"
 #include "scan/ScanContext.h"
 #include "scan/ScanNotifications.h"
 
@@ -17,6 +24,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -93,96 +102,141 @@ void generate(const std::string& path, std::uint64_t targetBytes) {
                 static_cast<double>(sizeOf(path)) / (1 << 20));
 }
 
+// One measurement, best of `runs`, in a child process; prints its line with the child's peak RSS.
+struct Figures {
+    double wall = 1e9;
+    double cpu = 1e9;
+};
+
+void report(const char* what, const Figures& f, double megabytes, const Figures& cat, const std::string& extra) {
+    std::printf("%s: %.3f s wall (%.0f MB/s, %.1fx cat), %.3f s CPU (%.0f MB/s, %.1fx cat); %s; peak RSS %ld KiB\n",
+                what, f.wall, megabytes / f.wall, f.wall / cat.wall, f.cpu, megabytes / f.cpu, f.cpu / cat.cpu,
+                extra.c_str(), peakRssKiB());
+    std::fflush(stdout);
+}
+
+// Runs body in a child (so that the child's peak resident size is the measurement's alone) and
+// waits for it; body prints its own line.
+void inChild(const std::function<void()>& body) {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        body();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+// The measured work, out of line so that a profiler can count this one call alone
+// (valgrind --tool=callgrind --toggle-collect='*runMeasured*').
+[[gnu::noinline]] void runMeasured(const std::function<void()>& run) {
+    run();
+}
+
+Figures timed(int runs, const std::function<void()>& run) {
+    Figures best;
+    for (int i = 0; i < runs; ++i) {
+        const double t = now();
+        const double cpu = cpuSeconds(RUSAGE_SELF);
+        runMeasured(run);
+        best.wall = std::min(best.wall, now() - t);
+        best.cpu = std::min(best.cpu, cpuSeconds(RUSAGE_SELF) - cpu);
+    }
+    return best;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE [MiB]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE [MiB [walk]]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
     const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
+    const bool walkOnly = argc > 3 && std::string(argv[3]) == "walk";
     if (sizeOf(path) == 0) {
-        // In a child, so that the generator's memory does not count in this process's peak.
-        const pid_t child = fork();
-        if (child == 0) {
-            generate(path, mib << 20);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
+        // In a child, so that the generator's memory does not count in any measurement.
+        inChild([&] { generate(path, mib << 20); });
     }
     const double megabytes = static_cast<double>(sizeOf(path)) / 1e6;
     const std::string cat = "cat '" + path + "' > /dev/null";
-    if (std::system(cat.c_str()) != 0) { // warm the page cache for both runs
+    if (std::system(cat.c_str()) != 0) { // warm the page cache for every run
         return 1;
     }
-    // Best of three for every timing: the machine may be shared.
+    // Best of three for every timing but the complete carvers (whose records stay in memory): the
+    // machine may be shared.
     constexpr int kRuns = 3;
-    double t = 0, cpu = 0, catSeconds = 1e9, catCpu = 1e9;
+    Figures catFigures;
     for (int run = 0; run < kRuns; ++run) {
-        t = now();
-        cpu = cpuSeconds(RUSAGE_CHILDREN);
+        const double t = now();
+        const double cpu = cpuSeconds(RUSAGE_CHILDREN);
         if (std::system(cat.c_str()) != 0) {
             return 1;
         }
-        catSeconds = std::min(catSeconds, now() - t);
-        catCpu = std::min(catCpu, cpuSeconds(RUSAGE_CHILDREN) - cpu);
+        catFigures.wall = std::min(catFigures.wall, now() - t);
+        catFigures.cpu = std::min(catFigures.cpu, cpuSeconds(RUSAGE_CHILDREN) - cpu);
     }
+    std::printf("file: %.1f MB\n", megabytes);
+    std::printf("cat > /dev/null: %.3f s wall (%.0f MB/s), %.3f s CPU (%.0f MB/s)\n", catFigures.wall,
+                megabytes / catFigures.wall, catFigures.cpu, megabytes / catFigures.cpu);
 
-    MemoryLogSink log;
-    ScopedLogSink scoped(log);
-    const long rssBefore = peakRssKiB();
-
-    // The page walk alone, records counted and dropped: the reader's own memory.
-    std::size_t notes = 0, bodies = 0;
-    double walkSeconds = 1e9, walkCpu = 1e9;
-    for (int run = 0; run < kRuns; ++run) {
-        notes = bodies = 0;
-        auto file = DbFileReader::openFile(path);
-        NoteCarveCallbacks count{[&](PRNoteNodePtr) { ++notes; }, [&](PRNoteValueNodePtr) { ++bodies; }};
-        t = now();
-        cpu = cpuSeconds(RUSAGE_SELF);
-        carveNoteRecords(*file, count, path);
-        walkSeconds = std::min(walkSeconds, now() - t);
-        walkCpu = std::min(walkCpu, cpuSeconds(RUSAGE_SELF) - cpu);
-    }
-    const long rssWalk = peakRssKiB();
-    if (argc > 3 && std::string(argv[3]) == "walk") {
-        std::printf("walk %.3f s wall, %.3f s CPU; cat %.3f s wall, %.3f s CPU\n", walkSeconds, walkCpu, catSeconds,
-                    catCpu);
+    inChild([&] {
+        MemoryLogSink log;
+        ScopedLogSink scoped(log);
+        std::size_t notes = 0, bodies = 0;
+        const Figures f = timed(kRuns, [&] {
+            notes = bodies = 0;
+            auto file = DbFileReader::openFile(path);
+            NoteCarveCallbacks count{[&](PRNoteNodePtr) { ++notes; }, [&](PRNoteValueNodePtr) { ++bodies; }};
+            carveNoteRecords(*file, count, path);
+        });
+        report("page walk (records counted)", f, megabytes, catFigures,
+               std::to_string(notes) + " notes, " + std::to_string(bodies) + " bodies");
+    });
+    if (walkOnly) {
         return 0;
     }
 
-    // The whole carver as a scan runs it: records kept in the working lists, paired and posted.
-    NotificationCenter nc;
-    std::size_t posted = 0;
-    nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
-    double carveSeconds = 0;
-    double carveCpu = 0;
-    {
-        auto file = DbFileReader::openFile(path);
-        ScanContext context(nc);
-        t = now();
-        cpu = cpuSeconds(RUSAGE_SELF);
-        carveDelNotes(*file, context, path);
-        carveSeconds = now() - t;
-        carveCpu = cpuSeconds(RUSAGE_SELF) - cpu;
-    }
-    const long rssCarve = peakRssKiB();
+    // The whole carver as a scan runs it, records kept in the working lists, paired and posted to
+    // an observer that counts them and keeps nothing.
+    inChild([&] {
+        MemoryLogSink log;
+        ScopedLogSink scoped(log);
+        NotificationCenter nc;
+        std::size_t posted = 0;
+        nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
+        // The working lists are emptied after the timing, as a scan empties them after its last
+        // scanner.
+        std::unique_ptr<ScanContext> context;
+        const Figures f = timed(1, [&] {
+            auto file = DbFileReader::openFile(path);
+            context = std::make_unique<ScanContext>(nc);
+            carveDelNotes(*file, *context, path);
+        });
+        report("carver, posted to a counter", f, megabytes, catFigures, std::to_string(posted) + " posted");
+    });
 
-    std::printf("file: %.1f MB\n", megabytes);
-    std::printf("cat > /dev/null: %.3f s wall (%.0f MB/s), %.3f s CPU (%.0f MB/s)\n", catSeconds,
-                megabytes / catSeconds, catCpu, megabytes / catCpu);
-    std::printf("page walk (records counted): %.3f s wall (%.0f MB/s, %.1fx cat), %.3f s CPU (%.0f MB/s, %.1fx cat); "
-                "%zu notes, %zu bodies\n",
-                walkSeconds, megabytes / walkSeconds, walkSeconds / catSeconds, walkCpu, megabytes / walkCpu,
-                walkCpu / catCpu, notes, bodies);
-    std::printf("carver (records kept, paired, posted): %.3f s wall (%.0f MB/s, %.1fx cat), %.3f s CPU (%.0f MB/s, "
-                "%.1fx cat); %zu posted\n",
-                carveSeconds, megabytes / carveSeconds, carveSeconds / catSeconds, carveCpu, megabytes / carveCpu,
-                carveCpu / catCpu, posted);
-    std::printf("peak RSS: %ld KiB at start, %ld KiB after the walk, %ld KiB after the carver\n", rssBefore, rssWalk,
-                rssCarve);
+    // The same, posted into a result collection that keeps what it accepts, as in a scan.
+    inChild([&] {
+        MemoryLogSink log;
+        ScopedLogSink scoped(log);
+        NotificationCenter nc;
+        ResultCollection collection(nc);
+        collection.showView();
+        // The working lists are emptied after the timing, as a scan empties them after its last
+        // scanner.
+        std::unique_ptr<ScanContext> context;
+        const Figures f = timed(1, [&] {
+            auto file = DbFileReader::openFile(path);
+            context = std::make_unique<ScanContext>(nc);
+            carveDelNotes(*file, *context, path);
+        });
+        report("carver, posted into a result collection", f, megabytes, catFigures,
+               std::to_string(collection.counters().delNoteNum) + " kept of " +
+                   std::to_string(collection.noteArray().size()) + " listed");
+    });
     return 0;
 }
