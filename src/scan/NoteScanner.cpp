@@ -5,9 +5,13 @@
 #include "ValueHelpers.h"
 #include "platform/Log.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace quarrow {
 
@@ -29,19 +33,91 @@ std::string_view columnBytes(sqlite3_stmt* stmt, int column) {
     return {text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))};
 }
 
-// The whole seconds of a date value rendered as text ("372.5" gives 372, "9.0e+300" is out of
-// range); nothing when the text does not start with a number or the value has no int64 form, so a
-// text or a runaway value in a date column gives no date rather than one in 2001.
-std::optional<std::int64_t> leadingInteger(std::string_view text) {
-    const std::string copy(text);
-    const char* start = copy.c_str();
-    char* end = nullptr;
-    const double value = std::strtod(start, &end);
-    if (end == start || !(value > -9.2e18 && value < 9.2e18)) {
+// The whole seconds of a date value, its fraction dropped. Numbers are read as numbers; a text is
+// read for its leading number ("372.5" gives 372). Nothing for NULL, an empty value, a text that
+// does not start with a number, or a value outside the int64 range, so a runaway or textual date
+// gives no date rather than one in 2001.
+std::optional<std::int64_t> dateSeconds(sqlite3_stmt* stmt, int column) {
+    double value;
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return std::nullopt;
+    case SQLITE_INTEGER:
+        return sqlite3_column_int64(stmt, column);
+    case SQLITE_FLOAT:
+        value = sqlite3_column_double(stmt, column);
+        break;
+    default: {
+        const auto text = columnBytes(stmt, column);
+        if (text.empty()) {
+            return std::nullopt;
+        }
+        const std::string copy(text);
+        char* end = nullptr;
+        value = std::strtod(copy.c_str(), &end);
+        if (end == copy.c_str()) {
+            return std::nullopt;
+        }
+    }
+    }
+    if (!(value > -9.2e18 && value < 9.2e18)) {
         return std::nullopt;
     }
-    // Integers beyond 2^53 lose nothing that matters: no calendar reaches them.
     return static_cast<std::int64_t>(value);
+}
+
+// A file: URI for the path, with every byte outside the unreserved set escaped.
+std::string fileUri(const std::string& path) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// True when the file can be read where it lies with nothing to fold in: a rollback-journal
+// database with no write-ahead log beside it. Switching such a file to write-ahead logging changes
+// only two header bytes, so reading it in place, immutable, gives exactly the rows a working copy
+// would, without copying the whole file.
+bool readableInPlace(const std::string& path) {
+    struct stat st {};
+    if (::stat((path + "-wal").c_str(), &st) == 0) {
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        return false;
+    }
+    unsigned char header[20] = {};
+    const bool whole = std::fread(header, 1, sizeof header, f) == sizeof header;
+    std::fclose(f);
+    return whole && std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 1 && header[19] == 1;
+}
+
+Database openNotes(ScanContext& context, const std::string& original) {
+    sqlite3* raw = nullptr;
+    int rc;
+    if (readableInPlace(original)) {
+        rc = sqlite3_open_v2(fileUri(original).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    } else if (const auto copy = context.workingCopyOf(original)) {
+        commitDB(*copy);
+        rc = sqlite3_open_v2(copy->c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    } else {
+        return Database(nullptr, sqlite3_close);
+    }
+    Database db(raw, sqlite3_close);
+    if (rc != SQLITE_OK) {
+        systemLog("Notes database cannot be opened: " + original);
+        db.reset();
+    }
+    return db;
 }
 
 void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path) {
@@ -54,11 +130,9 @@ void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path
         if (const auto title = columnBytes(stmt, 0); !title.empty()) {
             note->setNoteTitle(GetStringFormChar(title));
         }
-        if (const auto date = columnBytes(stmt, 2); !date.empty()) {
-            if (const auto seconds = leadingInteger(date)) {
-                if (auto text = dateText(*seconds, 1)) {
-                    note->setNoteDate(std::move(*text));
-                }
+        if (const auto seconds = dateSeconds(stmt, 2)) {
+            if (auto text = dateText(*seconds, 1)) {
+                note->setNoteDate(std::move(*text));
             }
         }
         context.nc.post(ScanNotification::kNote, std::shared_ptr<PRObject>(std::move(note)));
@@ -80,28 +154,20 @@ void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
         systemLog("messageDB is not exist");
         return;
     }
-    if (const auto copy = context.workingCopyOf(*original)) {
-        commitDB(*copy);
-        sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(copy->c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-        Database db(raw, sqlite3_close);
-        if (rc != SQLITE_OK) {
-            systemLog("Notes database cannot be opened: " + *original);
-        } else {
-            sqlite3_stmt* rawStmt = nullptr;
-            if (sqlite3_prepare_v2(db.get(), kOlderStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
+    if (const Database db = openNotes(context, *original)) {
+        sqlite3_stmt* rawStmt = nullptr;
+        if (sqlite3_prepare_v2(db.get(), kOlderStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(rawStmt);
+            rawStmt = nullptr;
+            if (sqlite3_prepare_v2(db.get(), kNewerStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
+                systemLog("Notes database holds no notes tables: " + *original + ": " + sqlite3_errmsg(db.get()));
                 sqlite3_finalize(rawStmt);
                 rawStmt = nullptr;
-                if (sqlite3_prepare_v2(db.get(), kNewerStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
-                    systemLog("Notes database holds no notes tables: " + *original + ": " + sqlite3_errmsg(db.get()));
-                    sqlite3_finalize(rawStmt);
-                    rawStmt = nullptr;
-                }
             }
-            Statement stmt(rawStmt, sqlite3_finalize);
-            if (stmt) {
-                postNotes(context, stmt.get(), *original);
-            }
+        }
+        Statement stmt(rawStmt, sqlite3_finalize);
+        if (stmt) {
+            postNotes(context, stmt.get(), *original);
         }
     }
     context.nc.post(ScanNotification::kProgress, 70LL);
