@@ -19,29 +19,32 @@ NotificationCenter& NotificationCenter::defaultCenter() {
 NotificationCenter::Token NotificationCenter::addObserver(std::string name, Observer observer) {
     std::lock_guard lock(mutex_);
     const Token token = nextToken_++;
-    entries_.push_back({token, std::move(name), std::make_shared<Observer>(std::move(observer))});
+    auto entries = std::make_shared<Entries>(*entries_);
+    entries->push_back({token, std::move(name), std::make_shared<Observer>(std::move(observer))});
+    entries_ = std::move(entries);
     return token;
 }
 
 void NotificationCenter::removeObserver(Token token) {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [token](const Entry& e) { return e.token == token; });
+    auto entries = std::make_shared<Entries>(*entries_);
+    std::erase_if(*entries, [token](const Entry& e) { return e.token == token; });
+    entries_ = std::move(entries);
 }
 
 void NotificationCenter::post(std::string name, NotificationObject object) {
-    // Observers run outside the lock so that a handler may itself post or subscribe.
-    std::vector<std::shared_ptr<Observer>> targets;
+    // Observers run outside the lock so that a handler may itself post or subscribe; they see the
+    // observers registered when the post began.
+    std::shared_ptr<const Entries> entries;
     {
         std::lock_guard lock(mutex_);
-        for (const Entry& e : entries_) {
-            if (e.name.empty() || e.name == name) {
-                targets.push_back(e.observer);
-            }
-        }
+        entries = entries_;
     }
     const Notification note{std::move(name), std::move(object)};
-    for (const auto& observer : targets) {
-        (*observer)(note);
+    for (const Entry& e : *entries) {
+        if (e.name.empty() || e.name == note.name) {
+            (*e.observer)(note);
+        }
     }
 }
 

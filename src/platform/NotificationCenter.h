@@ -51,8 +51,11 @@ private:
         std::string name;
         std::shared_ptr<Observer> observer;
     };
+    // Copied on every change and shared by the posts in flight, so a post takes one reference under
+    // the lock instead of copying the observer list: scans post once per record.
+    using Entries = std::vector<Entry>;
     std::mutex mutex_;
-    std::vector<Entry> entries_;
+    std::shared_ptr<const Entries> entries_ = std::make_shared<const Entries>();
     Token nextToken_ = 1;
 };
 
