@@ -37,8 +37,13 @@ void remember(std::unordered_set<std::string>& keys, std::optional<std::string> 
     }
 }
 
-std::optional<std::string> noteKey(const PRNoteNode& n) {
-    return keyOf({n.noteContent()});
+std::optional<std::size_t> contentHash(const PRNoteNode& n) {
+    return n.viewNoteContent([](const OptText& t) -> std::optional<std::size_t> {
+        if (!t) {
+            return std::nullopt;
+        }
+        return std::hash<std::string_view>{}(*t);
+    });
 }
 std::optional<std::string> contactKey(const PRContactNode& c) {
     return keyOf({c.contactName(), c.contactPhone()});
@@ -130,7 +135,7 @@ void ResultCollection::releaseUIMemory() {
     messageArray_.clear();
     callHistoryArray_.clear();
     noteArray_.clear();
-    noteKeys_.clear();
+    noteIndex_.clear();
     contactKeys_.clear();
     messageKeys_.clear();
     callKeys_.clear();
@@ -155,8 +160,24 @@ void ResultCollection::ScanFinishOnMainThread() {
     }
 }
 
+void ResultCollection::rememberNote(const PRNoteNode& note) {
+    if (const auto hash = contentHash(note)) {
+        noteIndex_.insert(*hash, &note);
+    }
+}
+
+bool ResultCollection::listsNoteContent(const PRNoteNode& note) const {
+    const OptText content = note.noteContent();
+    if (!content) {
+        return false;
+    }
+    return noteIndex_.any(std::hash<std::string_view>{}(*content), [&content](const PRNoteNode& listed) {
+        return listed.viewNoteContent([&content](const OptText& text) { return text && *text == *content; });
+    });
+}
+
 void ResultCollection::ScanNoteInfomationHandle(const PRNoteNodePtr& note) {
-    remember(noteKeys_, noteKey(*note));
+    rememberNote(*note);
     noteArray_.push_back(note);
     ++counters_.BackUpFilesNum;
     ++counters_.noteNum;
@@ -166,12 +187,11 @@ void ResultCollection::ScanDelNoteInfomationHandle(const PRNoteNodePtr& note) {
     if (!note->noteTitle() && !note->noteContent()) {
         return;
     }
-    auto key = noteKey(*note);
-    if (contains(noteKeys_, key)) {
+    if (listsNoteContent(*note)) {
         return;
     }
     note->setBDeleted(true);
-    remember(noteKeys_, std::move(key));
+    rememberNote(*note);
     noteArray_.push_back(note);
     ++counters_.deleteeFilesNum;
     ++counters_.delNoteNum;

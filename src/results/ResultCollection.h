@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AtomicCount.h"
+#include "ContentIndex.h"
 #include "platform/NotificationCenter.h"
 #include "scan/Records.h"
 
@@ -108,6 +109,11 @@ private:
     // fields that the comparison uses, and a record with an absent field has no key (absent matches
     // nothing). The outcome equals a linear pass over the list in order.
     using KeySet = std::unordered_set<std::string>;
+    // Notes come by the hundred thousand with long bodies, so their index keeps a hash of the body
+    // and the record, not a second copy of the text; a hash match is confirmed on the text itself.
+    using NoteIndex = ContentIndex<PRNoteNode>;
+    void rememberNote(const PRNoteNode& note);
+    bool listsNoteContent(const PRNoteNode& note) const;
 
     NotificationCenter& nc_;
     std::vector<NotificationCenter::Token> tokens_;
@@ -117,7 +123,8 @@ private:
     std::vector<PRMessageNodePtr> messageArray_;
     std::vector<PRCallHistoryNodePtr> callHistoryArray_;
     std::vector<PRNoteNodePtr> noteArray_;
-    KeySet noteKeys_, contactKeys_, messageKeys_, callKeys_;
+    NoteIndex noteIndex_;
+    KeySet contactKeys_, messageKeys_, callKeys_;
 
     ResultCounters counters_;
     CountLabels labels_;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quarrow {
 
@@ -21,6 +22,11 @@ public:
     T get() const {
         Guard g(lock_);
         return value_;
+    }
+    // Calls f with the value under the lock, without a copy; f must not touch this property.
+    template <class F> decltype(auto) view(F&& f) const {
+        Guard g(lock_);
+        return f(value_);
     }
     void set(T value) {
         Guard g(lock_);

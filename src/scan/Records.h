@@ -20,6 +20,8 @@ public:
     void setNoteTitle(OptText value) { noteTitle_.set(std::move(value)); }
     OptText noteContent() const { return noteContent_.get(); }
     void setNoteContent(OptText value) { noteContent_.set(std::move(value)); }
+    // The body without a copy, for the duplicate index that sees every note of a scan.
+    template <class F> decltype(auto) viewNoteContent(F&& f) const { return noteContent_.view(std::forward<F>(f)); }
     OptText noteDate() const { return noteDate_.get(); }
     void setNoteDate(OptText value) { noteDate_.set(std::move(value)); }
     std::int32_t uid() const { return uid_.get(); }
