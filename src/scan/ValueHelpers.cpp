@@ -77,31 +77,53 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// The same rules as decodeUtf8 (no overlong forms, no surrogates, nothing past U+10FFFF), checked
+// without building code points: every note body of a scan passes through here.
 bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        // Runs of ASCII are the common case in note bodies: pass them eight bytes at a time.
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* const end = p + s.size();
+    const auto continuation = [](unsigned char b) { return (b & 0xC0) == 0x80; };
+    while (p < end) {
+        // Runs of ASCII are the common case: pass them eight bytes at a time, then step straight to
+        // the first byte with its high bit set.
         std::uint64_t word;
-        while (s.size() - i >= sizeof word) {
-            std::memcpy(&word, s.data() + i, sizeof word);
+        while (end - p >= static_cast<std::ptrdiff_t>(sizeof word)) {
+            std::memcpy(&word, p, sizeof word);
             if (const std::uint64_t high = word & 0x8080808080808080ULL) {
-                // Step straight to the first byte with its high bit set (the lowest byte of the
-                // word on a little-endian machine).
                 if constexpr (std::endian::native == std::endian::little) {
-                    i += static_cast<std::size_t>(std::countr_zero(high)) / 8;
+                    p += static_cast<std::size_t>(std::countr_zero(high)) / 8;
                 }
                 break;
             }
-            i += sizeof word;
+            p += sizeof word;
         }
-        if (i == s.size()) {
+        if (p == end) {
             break;
         }
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        if (decodeUtf8(s, i) < 0) {
+        const unsigned char c = *p;
+        const std::ptrdiff_t left = end - p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c < 0xC2) {
+            return false;
+        } else if (c < 0xE0) {
+            if (left < 2 || !continuation(p[1])) {
+                return false;
+            }
+            p += 2;
+        } else if (c < 0xF0) {
+            if (left < 3 || !continuation(p[1]) || !continuation(p[2]) || (c == 0xE0 && p[1] < 0xA0) ||
+                (c == 0xED && p[1] > 0x9F)) {
+                return false;
+            }
+            p += 3;
+        } else if (c < 0xF5) {
+            if (left < 4 || !continuation(p[1]) || !continuation(p[2]) || !continuation(p[3]) ||
+                (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F)) {
+                return false;
+            }
+            p += 4;
+        } else {
             return false;
         }
     }
@@ -148,7 +170,8 @@ std::int32_t Char2Unicode(std::string_view bytes, std::uint32_t* uncode, std::si
 
 std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
     std::tm fields{};
-    if (!localFields(value, fields)) {
+    // Notes always count from 2001, so only other types need the 1970-based reading to decide.
+    if (fileType != 1 && !localFields(value, fields)) {
         return std::nullopt;
     }
     const bool deviceEpoch = fileType == 1 || fields.tm_year + 1900 < 1990;

@@ -205,3 +205,23 @@ TEST(SizeText, RoundTrips) {
     EXPECT_EQ(sizeFormString("-5.00K"), 0u);
     EXPECT_EQ(sizeFormString("K"), 0u);
 }
+
+TEST(GetStringFormChar, AgreesWithTheDecoderOnRandomBytes) {
+    // The fast validity check behind GetStringFormChar must accept exactly what Char2Unicode
+    // decodes: random strings biased towards lead and continuation bytes and the edge values.
+    const unsigned char interesting[] = {0x41, 0x7F, 0x80, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xED,
+                                         0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0x9F, 0xA0, 0x8F, 0x90};
+    unsigned seed = 7;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<std::uint32_t> units(64);
+    for (int round = 0; round < 200000; ++round) {
+        std::string bytes;
+        const unsigned length = 1 + next() % 12;
+        for (unsigned k = 0; k < length; ++k) {
+            const unsigned r = next();
+            bytes += static_cast<char>(r % 3 ? interesting[(r >> 8) % sizeof interesting] : 1 + (r >> 8) % 255);
+        }
+        const bool valid = Char2Unicode(bytes, units.data(), units.size()) > 0;
+        ASSERT_EQ(!GetStringFormChar(bytes).empty(), valid) << ::testing::PrintToString(bytes);
+    }
+}
