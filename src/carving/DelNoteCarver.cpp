@@ -388,24 +388,44 @@ void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& n
                      const std::vector<PRNoteValueNodePtr>& noteValueArray) {
     if (!noteArray.empty()) {
         // Equal to walking every body for every note: the last body with the note's uid wins.
-        std::unordered_map<std::int32_t, const PRNoteValueNode*> lastBody;
+        std::unordered_map<std::int32_t, std::size_t> lastBody;
         lastBody.reserve(noteValueArray.size());
-        for (const auto& body : noteValueArray) {
-            lastBody[body->uid()] = body.get();
+        for (std::size_t i = 0; i < noteValueArray.size(); ++i) {
+            lastBody[noteValueArray[i]->uid()] = i;
         }
+        // The uids as they will be posted, and how many notes take each winning body: a body's text
+        // is let go once its last note has its copy, so that a scan holds each text once and not
+        // twice (bodies are most of a notes file).
+        std::vector<std::int32_t> uids(noteArray.size());
+        std::vector<std::uint32_t> takers(noteValueArray.size(), 0);
         std::int32_t previous = 0;
-        for (const auto& note : noteArray) {
-            std::int32_t uid = note->uid();
+        for (std::size_t i = 0; i < noteArray.size(); ++i) {
+            std::int32_t uid = noteArray[i]->uid();
             if (uid == previous) {
                 // Wraps at the largest value instead of overflowing.
                 uid = static_cast<std::int32_t>(static_cast<std::uint32_t>(uid) + 1u);
-                note->setUid(uid);
             }
+            uids[i] = uid;
             if (const auto it = lastBody.find(uid); it != lastBody.end()) {
-                note->setNoteContent(it->second->noteValue());
+                ++takers[it->second];
+            }
+            previous = uid;
+        }
+        for (std::size_t i = 0; i < noteArray.size(); ++i) {
+            const auto& note = noteArray[i];
+            if (uids[i] != note->uid()) {
+                note->setUid(uids[i]);
+            }
+            if (const auto it = lastBody.find(uids[i]); it != lastBody.end()) {
+                PRNoteValueNode& body = *noteValueArray[it->second];
+                note->setNoteContent(body.noteValue());
+                if (--takers[it->second] == 0) {
+                    // Absent first: assigning an empty text would keep the old text's storage.
+                    body.setNoteValue(std::nullopt);
+                    body.setNoteValue(std::string());
+                }
             }
             nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(note));
-            previous = uid;
         }
     }
     nc.post(ScanNotification::kProgress, 96LL);

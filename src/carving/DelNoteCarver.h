@@ -37,7 +37,8 @@ void carveNoteRecords(DbFileReader& file, const NoteCarveCallbacks& found, const
 
 // Pairs bodies with notes by uid (a note whose uid equals the previous note's is raised by one
 // first; the last matching body wins), posts each note as "ScanDelNoteInfo", then posts
-// "ScanProgressInfo" 96.
+// "ScanProgressInfo" 96. The notes are distinct records. A body's text goes to its notes and is
+// then emptied in the body, so that it is held once: read the bodies' texts before, not after.
 void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
                      const std::vector<PRNoteValueNodePtr>& noteValueArray);
 
