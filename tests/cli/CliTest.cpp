@@ -1,43 +1,18 @@
 #include "DeviceDb.h"
 #include "support/BackupBuilder.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
 
 using namespace quarrow;
 using namespace quarrow::test;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs quarrow-cli with the arguments (shell-quoted here), standard error discarded.
-Result cli(const std::string& arguments) {
-    Result r;
-    const std::string command = std::string("TZ=UTC '") + QUARROW_CLI_PATH + "' " + arguments + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return r;
-    }
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        r.out.append(buffer.data(), n);
-    }
-    const int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string shellQuoted(const std::string& path) {
-    return "'" + path + "'";
+// Runs quarrow-cli with the arguments (shell-quoted by the caller), standard error discarded.
+CliResult cli(const std::string& arguments) {
+    return runCommand(std::string("TZ=UTC ") + shellQuoted(QUARROW_CLI_PATH) + " " + arguments + " 2>/dev/null");
 }
 
 class Cli : public ::testing::Test {

@@ -1,5 +1,6 @@
 #include "DeviceDb.h"
 #include "support/BackupBuilder.h"
+#include "support/CliRunner.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,19 +17,9 @@ using namespace quarrow::test;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
+struct CliRun : CliResult {
     std::string err;
 };
-
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 std::optional<std::string> slurp(const std::string& path) {
     if (!std::filesystem::is_regular_file(path)) {
@@ -52,23 +43,13 @@ protected:
 
     // Runs quarrow-cli export with the arguments (each quoted), collecting both streams.
     CliRun exportWith(const std::vector<std::string>& args) {
-        std::string command = std::string("TZ=UTC ") + quoted(QUARROW_CLI_PATH) + " export";
+        std::string command = std::string("TZ=UTC ") + shellQuoted(QUARROW_CLI_PATH) + " export";
         for (const auto& a : args) {
-            command += " " + quoted(a);
+            command += " " + shellQuoted(a);
         }
-        command += " 2>" + quoted(dir.file("stderr.txt"));
+        command += " 2>" + shellQuoted(dir.file("stderr.txt"));
         CliRun r;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) {
-            return r;
-        }
-        std::array<char, 4096> buffer;
-        std::size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-            r.out.append(buffer.data(), n);
-        }
-        const int status = ::pclose(pipe);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        static_cast<CliResult&>(r) = runCommand(command);
         r.err = slurp(dir.file("stderr.txt")).value_or("");
         return r;
     }

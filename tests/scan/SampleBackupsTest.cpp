@@ -10,6 +10,7 @@
 #include "results/ResultCollection.h"
 #include "scan/NoteScanner.h"
 #include "scan/ScanContext.h"
+#include "support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -166,28 +167,6 @@ std::map<std::string, FileState> snapshot() {
     return files;
 }
 
-class UtcZone {
-public:
-    UtcZone() {
-        if (const char* old = std::getenv("TZ")) {
-            previous_ = old;
-        }
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-    }
-    ~UtcZone() {
-        if (previous_) {
-            ::setenv("TZ", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
 std::vector<PRNoteNodePtr> scanNotes(const std::string& folder, long long* progress = nullptr) {
     NotificationCenter nc;
     ResultCollection collection(nc);
@@ -312,7 +291,7 @@ TEST_P(SampleBackupTest, FilesHaveTheFormsDevicesWrite) {
 
 TEST_P(SampleBackupTest, NoteScannerReadsTheLiveNotes) {
     const SampleBackup& b = GetParam();
-    UtcZone utc;
+    quarrow::test::ScopedTimeZone utc("UTC");
     long long progress = 0;
     const auto notes = scanNotes(folderOf(b), &progress);
     EXPECT_EQ(progress, 70);

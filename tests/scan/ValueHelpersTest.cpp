@@ -1,5 +1,7 @@
 #include "scan/ValueHelpers.h"
 
+#include "support/ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,28 +14,7 @@ using namespace quarrow;
 
 namespace {
 
-// Runs a test body with the time zone set, restoring the previous one afterwards.
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            previous_ = old;
-        }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~TimeZone() {
-        if (previous_) {
-            ::setenv("TZ", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
+using TimeZone = quarrow::test::ScopedTimeZone;
 
 // The original note-date rule: break the value down as if it counted from 1970, shift the year and
 // patch the day by a per-month table. Kept here only as the reference that the direct conversion
