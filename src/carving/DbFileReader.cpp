@@ -61,6 +61,7 @@ void DbFileReader::fillWindow(std::int64_t offset) {
     const std::uint64_t want = static_cast<std::uint64_t>(offset);
     std::uint64_t start = want > kWindowLookBack ? want - kWindowLookBack : 0;
     start &= ~std::uint64_t{4095};
+    ++moves_;
     const std::uint64_t n = std::min<std::uint64_t>(kWindowSize, size_ - start);
     if (map_) {
         ::munmap(map_, mapLength_);

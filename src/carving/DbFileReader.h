@@ -53,6 +53,20 @@ public:
         return slowByteAt(offset);
     }
 
+    // The n bytes from offset on, in place, when all of them lie inside the file and are held now;
+    // nullptr otherwise. Never moves the window. Valid while windowMoves() stays the same.
+    const std::uint8_t* peek(std::int64_t offset, std::size_t n) const {
+        if (offset < base_) {
+            return nullptr;
+        }
+        const std::uint64_t at = static_cast<std::uint64_t>(offset - base_);
+        return at <= held_ && held_ - at >= n ? data_ + at : nullptr;
+    }
+
+    // Counts the moves of the window: a caller that keeps a view or a peeked pointer across other
+    // reads checks that this has not changed before it uses the bytes again.
+    std::uint64_t windowMoves() const { return moves_; }
+
     // Copies n bytes starting at offset into out; bytes outside the file are zeros.
     void read(std::int64_t offset, std::size_t n, std::uint8_t* out);
 
@@ -77,6 +91,7 @@ private:
     void* map_ = nullptr;
     std::size_t mapLength_ = 0;
     std::vector<std::uint8_t> window_;
+    std::uint64_t moves_ = 0;
 };
 
 } // namespace quarrow

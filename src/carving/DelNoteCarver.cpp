@@ -56,19 +56,18 @@ public:
         : file_(file), found_(found), field_(pageSize + 1, 0) {}
 
     void walk(std::int32_t version, std::uint64_t pageCount, std::int64_t pageSize) {
-        char hex[2 * 14 + 1];
         for (std::uint64_t i = 0; i < pageCount; ++i) {
             const std::int64_t s = static_cast<std::int64_t>(i) * pageSize;
             const std::int64_t e = s + pageSize;
             if (getPageType(file_, s) != 1) {
                 continue;
             }
-            const std::int64_t c = DemaNumberFormHexChar(getHexString(file_, s + 8, 2, hex), 4);
-            if (bcheckSubStringIsValid(getHexString(file_, s + c + 4, 14, hex), kNotesKind, 14) == 1) {
+            // The first cell pointer, big-endian (what its hex text read as a number gives).
+            const std::int64_t c = std::int64_t{file_.byteAt(s + 8)} << 8 | file_.byteAt(s + 9);
+            if (holdsNoteMark(file_, s + c + 4, 14)) {
                 forEachCandidate(s, e, [&](std::int64_t o) { version == 1 ? noteWal(o) : noteLegacy(o); });
             }
-            if (bcheckSubStringIsValid(getHexString(file_, s + c + 4, 6, hex), kNotesKind, 6) == 1 ||
-                holdsWideOwnerBodies(s + c + 4)) {
+            if (holdsNoteMark(file_, s + c + 4, 6) || holdsWideOwnerBodies(s + c + 4)) {
                 forEachCandidate(s, e, [&](std::int64_t o) { body(o); });
             }
         }
@@ -77,6 +76,7 @@ public:
 private:
     // Calls f for every offset of [s, e) whose byte is 0x01, the first byte of every pattern the
     // scans look for; the other offsets cannot pass and are skipped without reading them one by one.
+    // The view of the page is taken again only when f has moved the reader's window.
     template <class F> void forEachCandidate(std::int64_t s, std::int64_t e, F f) {
         std::int64_t o = s;
         while (o < e) {
@@ -84,14 +84,24 @@ private:
             if (bytes.empty()) {
                 return;
             }
-            const void* hit = std::memchr(bytes.data(), 0x01, bytes.size());
-            if (!hit) {
-                o += static_cast<std::int64_t>(bytes.size());
-                continue;
+            const std::uint64_t moves = file_.windowMoves();
+            const std::uint8_t* next = bytes.data();
+            const std::uint8_t* const end = bytes.data() + bytes.size();
+            const std::int64_t at = o; // the offset of bytes[0]
+            for (;;) {
+                const void* hit = std::memchr(next, 0x01, static_cast<std::size_t>(end - next));
+                if (!hit) {
+                    o = at + (end - bytes.data());
+                    break;
+                }
+                const auto* found = static_cast<const std::uint8_t*>(hit);
+                f(at + (found - bytes.data()));
+                next = found + 1;
+                if (file_.windowMoves() != moves) {
+                    o = at + (next - bytes.data());
+                    break;
+                }
             }
-            o += static_cast<const std::uint8_t*>(hit) - bytes.data();
-            f(o);
-            ++o;
         }
     }
 
@@ -214,6 +224,9 @@ private:
     }
 
     bool marked(std::int64_t o, const std::array<std::uint8_t, 7>& mark) {
+        if (const std::uint8_t* b = file_.peek(o, mark.size())) {
+            return std::equal(mark.begin(), mark.end(), b);
+        }
         std::uint8_t b[7];
         file_.read(o, sizeof b, b);
         return std::equal(mark.begin(), mark.end(), b);
@@ -338,8 +351,12 @@ private:
     }
 
     void body(std::int64_t o) {
-        std::uint8_t b[3];
-        file_.read(o, sizeof b, b);
+        std::uint8_t copy[3];
+        const std::uint8_t* b = file_.peek(o, sizeof copy);
+        if (!b) {
+            file_.read(o, sizeof copy, copy);
+            b = copy;
+        }
         // Z_ENT, Z_OPT and ZOWNER as one-byte serial types; ZOWNER may be a wider integer.
         if (b[0] != 0x01 || b[1] != 0x01 || b[2] < 0x01 || b[2] > kWidestOwner || CheckNoteBodyMark(file_, o) != 1) {
             return;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
 namespace quarrow {
 
@@ -85,6 +86,33 @@ std::int32_t bcheckChatIOS6SubStringIsValid(const char* text, std::int32_t longt
 
 std::int32_t bcheckMessageIOS6SubStringIsValid(const char* text, std::int32_t longth) {
     return slideWindows(text, longth, [](std::string_view window) { return beginsWithAny(window, {"0800010000"}); });
+}
+
+std::int32_t holdsNoteMark(DbFileReader& file, std::int64_t offset, std::int32_t n) {
+    constexpr std::int32_t kMostBytes = 64;
+    if (n > kMostBytes) {
+        std::vector<char> text(2 * static_cast<std::size_t>(n) + 1);
+        return bcheckSubStringIsValid(getHexString(file, offset, n, text), 6, n);
+    }
+    // A window shorter than the six digits of 010101 never matches.
+    if (offset <= 0 || n < 6) {
+        return 0;
+    }
+    std::uint8_t bytes[kMostBytes];
+    file.read(offset, static_cast<std::size_t>(n), bytes);
+    const auto digit = [&bytes](std::int32_t q) { return q % 2 == 0 ? bytes[q / 2] >> 4 : bytes[q / 2] & 0x0f; };
+    // Windows start at digits 0 to n - 1 and the pattern's last digit is at most n + 4, within the
+    // 2n digits of the text.
+    for (std::int32_t p = 0; p < n; ++p) {
+        bool match = true;
+        for (std::int32_t j = 0; j < 6 && match; ++j) {
+            match = digit(p + j) == (j % 2);
+        }
+        if (match) {
+            return 1;
+        }
+    }
+    return 0;
 }
 
 std::int32_t bNoteAlter(DbFileReader& file, std::int64_t offset) {

@@ -40,6 +40,11 @@ std::int32_t bcheckChatIOS6SubStringIsValid(const char* text, std::int32_t longt
 // The same window loop with the fixed pattern 0800010000 (messages of iOS 6 databases).
 std::int32_t bcheckMessageIOS6SubStringIsValid(const char* text, std::int32_t longth);
 
+// The notes carver's page test without the hex text: what bcheckSubStringIsValid(hex text of the n
+// bytes at offset, 6, n) answers, that is 1 when 010101 starts at one of the digits 0 to n - 1 of
+// that text (so also half a byte off the byte boundaries), else 0; 0 for an offset of 0 or below.
+std::int32_t holdsNoteMark(DbFileReader& file, std::int64_t offset, std::int32_t n);
+
 // One-byte tests on the byte at offset.
 std::int32_t bNoteAlter(DbFileReader& file, std::int64_t offset);                 // 0x80 to 0x89
 std::int32_t bImageURLAlter(DbFileReader& file, std::int64_t offset);             // not 0x09

@@ -28,12 +28,6 @@ std::int32_t hexDigitValue(char c) {
     return 0;
 }
 
-// Serial types whose one-byte slot gives no field: NULL, the constants 0 and 1, the reserved types.
-bool hasNoOneByteField(std::int32_t t) {
-    return t <= SerialType::kLastFixed && !(t >= 1 && t <= SerialType::kFloat64);
-}
-
-// Decimal text of an integer or float content, as the one-byte readers write it.
 // Decimal text of a value into out (at least 21 bytes); answers its length.
 std::size_t decimalText(std::int64_t value, char* out) {
     char digits[20];
@@ -54,21 +48,8 @@ std::size_t decimalText(std::int64_t value, char* out) {
 }
 
 // Decimal text of an integer or float content, as the one-byte readers write it; answers its length.
-std::size_t integerFieldText(std::int32_t t, const std::uint8_t* bytes, std::int32_t size, char* out) {
-    const std::uint64_t bits = readBigEndian({bytes, static_cast<std::size_t>(size)}, 0, size);
-    if (t == SerialType::kFloat64) {
-        // A float (note dates are stored so) gives its value cut toward zero, not its bit pattern.
-        const double value = std::bit_cast<double>(bits);
-        const double cut = std::isnan(value) ? 0.0 : std::trunc(value);
-        if (cut >= 9223372036854775807.0) {
-            return decimalText(std::numeric_limits<std::int64_t>::max(), out);
-        }
-        if (cut <= -9223372036854775808.0) {
-            return decimalText(std::numeric_limits<std::int64_t>::min(), out);
-        }
-        return decimalText(static_cast<std::int64_t>(cut), out);
-    }
-    return decimalText(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)), out);
+std::size_t integerFieldText(std::int32_t t, const std::uint8_t* bytes, char* out) {
+    return decimalText(integerFieldValue(t, bytes), out);
 }
 
 // Copies content of `size` bytes at position into data, cut to data's size.
@@ -102,7 +83,7 @@ std::uint8_t* readOneByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
         }
         // The text in a zeroed field of kIntegerFieldSize bytes, all of which go to the output.
         char text[24];
-        const std::size_t length = integerFieldText(t, bytes, size, text);
+        const std::size_t length = integerFieldText(t, bytes, text);
         const std::size_t room = std::min(kIntegerFieldSize, data.size());
         const std::size_t shown = std::min(length, room);
         std::memcpy(data.data(), text, shown);
@@ -131,26 +112,22 @@ std::uint8_t* readTwoByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
 
 } // namespace
 
-std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t postion, std::int32_t* dataoff,
-                       std::int64_t offset) {
-    if (!dataoff) {
-        return 0;
-    }
-    const std::int64_t slot = offset + postion;
-    std::int32_t t = 0;
-    if (twoByte) {
-        t = getAlterInteger(slotByte(file, slot), slotByte(file, slot + 1));
-        if (t > SerialType::kLargestTwoByte) {
-            return 0;
+std::int64_t integerFieldValue(std::int32_t serialType, const std::uint8_t* bytes) {
+    const std::int32_t size = getFieldDataLengthBy(serialType);
+    const std::uint64_t bits = readBigEndian({bytes, static_cast<std::size_t>(size)}, 0, size);
+    if (serialType == SerialType::kFloat64) {
+        // A float (note dates are stored so) gives its value cut toward zero, not its bit pattern.
+        const double value = std::bit_cast<double>(bits);
+        const double cut = std::isnan(value) ? 0.0 : std::trunc(value);
+        if (cut >= 9223372036854775807.0) {
+            return std::numeric_limits<std::int64_t>::max();
         }
-    } else {
-        t = slotByte(file, slot);
-        if (hasNoOneByteField(t)) {
-            return 0;
+        if (cut <= -9223372036854775808.0) {
+            return std::numeric_limits<std::int64_t>::min();
         }
+        return static_cast<std::int64_t>(cut);
     }
-    *dataoff += getFieldDataLengthBy(t);
-    return 1;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
 }
 
 char* getHexString(DbFileReader& file, std::int64_t offset, std::int64_t longth, std::span<char> theChar) {
@@ -237,25 +214,6 @@ std::int32_t getAlterInteger(std::uint8_t first, std::uint8_t num) {
     const int total = firstDigits + numDigits;
     const bool startsWith10 = first != 0 && ((joined >> (total - 2)) & 1u) == 0;
     return static_cast<std::int32_t>(startsWith10 ? joined - (1u << (total - 1)) : joined);
-}
-
-std::int32_t getFieldDataLengthBy(std::int32_t serialType) {
-    if (serialType < 0) {
-        return 0;
-    }
-    if (serialType <= 4) {
-        return serialType;
-    }
-    if (serialType == 5) {
-        return 6;
-    }
-    if (serialType == 6 || serialType == 7) {
-        return 8;
-    }
-    if (serialType <= SerialType::kLastFixed) {
-        return 0;
-    }
-    return serialType % 2 == 0 ? (serialType - 12) / 2 : (serialType - 13) / 2;
 }
 
 std::int32_t getPageType(DbFileReader& file, std::int64_t offset) {

@@ -80,7 +80,34 @@ std::optional<std::string> integerToText(std::int32_t value, std::int32_t base);
 std::int32_t getAlterInteger(std::uint8_t first, std::uint8_t num);
 
 // Content size of a serial type (0 for a negative one).
-std::int32_t getFieldDataLengthBy(std::int32_t serialType);
+constexpr std::int32_t getFieldDataLengthBy(std::int32_t serialType) {
+    if (serialType < 0) {
+        return 0;
+    }
+    if (serialType <= 4) {
+        return serialType;
+    }
+    if (serialType == 5) {
+        return 6;
+    }
+    if (serialType == 6 || serialType == 7) {
+        return 8;
+    }
+    if (serialType <= SerialType::kLastFixed) {
+        return 0;
+    }
+    return serialType % 2 == 0 ? (serialType - 12) / 2 : (serialType - 13) / 2;
+}
+
+// Serial types whose one-byte slot gives no field: NULL, the constants 0 and 1, the reserved types.
+constexpr bool hasNoOneByteField(std::int32_t t) {
+    return t <= SerialType::kLastFixed && !(t >= 1 && t <= SerialType::kFloat64);
+}
+
+// The value whose decimal text a one-byte reader writes for an integer or float content (serial
+// types 1 to 7) of getFieldDataLengthBy(serialType) big-endian bytes: the low 32 bits as a signed
+// number, or a float's value cut toward zero (0 for NaN, clamped to 64 bits).
+std::int64_t integerFieldValue(std::int32_t serialType, const std::uint8_t* bytes);
 
 // 1 table leaf, 2 table interior, 3 index interior, 4 index leaf, -1 otherwise (and at offset 0).
 std::int32_t getPageType(DbFileReader& file, std::int64_t offset);
@@ -112,8 +139,29 @@ std::uint8_t* AnalyseAlterbleDBFile(DbFileReader& file, std::int32_t postion, st
 
 // What a one-byte (twoByte false) or two-byte field reader does to dataoff, without reading the
 // content: for a column whose value is not wanted. Answers 1 when the reader would have read.
-std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t postion, std::int32_t* dataoff,
-                       std::int64_t offset);
+inline std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t postion, std::int32_t* dataoff,
+                              std::int64_t offset) {
+    if (!dataoff) {
+        return 0;
+    }
+    const std::int64_t slot = offset + postion;
+    // A slot at offset 0 or below reads nothing, that is serial type 0.
+    const auto byteAt = [&file](std::int64_t at) -> std::int32_t { return at <= 0 ? 0 : file.byteAt(at); };
+    std::int32_t t = 0;
+    if (twoByte) {
+        t = getAlterInteger(static_cast<std::uint8_t>(byteAt(slot)), static_cast<std::uint8_t>(byteAt(slot + 1)));
+        if (t > SerialType::kLargestTwoByte) {
+            return 0;
+        }
+    } else {
+        t = byteAt(slot);
+        if (hasNoOneByteField(t)) {
+            return 0;
+        }
+    }
+    *dataoff += getFieldDataLengthBy(t);
+    return 1;
+}
 
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.

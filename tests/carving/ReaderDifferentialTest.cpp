@@ -223,6 +223,11 @@ TEST_P(Differential, ChecksAndSearches) {
             EXPECT_EQ(ISAlterPropertFiled(*reader, at), ref::oneByteTest(stream, at, 4));
             EXPECT_EQ(CheckTitlePostion(*reader, at), ref::oneByteTest(stream, at, 5));
             EXPECT_EQ(AddressIsAlterbleDBFile(*reader, at), 0);
+            for (std::int32_t n : {0, 5, 6, 7, 14, 70}) {
+                const std::string text = ref::hexAt(stream, at, n);
+                EXPECT_EQ(holdsNoteMark(*reader, at, n), text.empty() ? 0 : bcheckSubStringIsValid(text.c_str(), 6, n))
+                    << at << " " << n;
+            }
         }
     }
 }
@@ -267,4 +272,28 @@ TEST(GetFieldDataLengthBy, EqualsTheSerialTypeTable) {
     for (std::int32_t t = -5; t < 5000; ++t) {
         ASSERT_EQ(getFieldDataLengthBy(t), ref::getFieldDataLengthBy(t)) << t;
     }
+}
+
+TEST(HoldsNoteMark, AnswersAsTheSlidingWindowOverHexText) {
+    // Bytes from a small alphabet, so that 010101 turns up on byte boundaries and half a byte off
+    // them (x0 10 10 1x), near the window's last start and just past it.
+    const std::uint8_t alphabet[] = {0x00, 0x01, 0x10, 0x11, 0x0d, 0x1f, 0xf0};
+    std::mt19937 rng(11);
+    std::string bytes(20000, '\0');
+    for (auto& c : bytes) {
+        c = static_cast<char>(alphabet[rng() % sizeof alphabet]);
+    }
+    DbFileReader reader(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    int matches = 0;
+    for (std::int64_t at = -2; at < static_cast<std::int64_t>(bytes.size()) + 4; ++at) {
+        for (std::int32_t n : {6, 14}) {
+            std::vector<char> text(2 * static_cast<std::size_t>(n) + 1);
+            const char* hex = getHexString(reader, at, n, text);
+            const std::int32_t want = hex ? bcheckSubStringIsValid(hex, 6, n) : 0;
+            ASSERT_EQ(holdsNoteMark(reader, at, n), want) << at << " " << n;
+            matches += want;
+        }
+    }
+    EXPECT_GT(matches, 1000);
 }
