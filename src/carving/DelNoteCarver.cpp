@@ -43,13 +43,6 @@ constexpr std::int32_t kNotesKind = 6;
 // ZOWNER is an integer of one to four bytes (serial types 1 to 4) once a store has held 128 notes.
 constexpr std::uint8_t kWidestOwner = 0x04;
 
-std::int32_t uidFromText(const std::uint8_t* field) {
-    // The standard text-to-int reading of the field, kept inside 32 bits.
-    const long long value = std::strtoll(reinterpret_cast<const char*>(field), nullptr, 10);
-    return static_cast<std::int32_t>(std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
-                                                           std::numeric_limits<std::int32_t>::max()));
-}
-
 class NotePageWalker {
 public:
     NotePageWalker(DbFileReader& file, const NoteCarveCallbacks& found, std::size_t pageSize)
@@ -133,62 +126,7 @@ private:
 
     bool fieldHasText() const { return field_[0] != 0; }
     std::string fieldText() const {
-        const auto* start = reinterpret_cast<const char*>(field_.data());
-        const auto* nul = static_cast<const char*>(std::memchr(start, 0, field_.size()));
-        const std::string_view text(start, nul ? static_cast<std::size_t>(nul - start) : field_.size());
-        // Valid UTF-8 reads as itself; only text that fails the strict check below (which never
-        // passes anything invalid) is handed to the helper, which then answers the empty text.
-        if (isValidUtf8(text)) {
-            return std::string(text);
-        }
-        return GetStringFormChar(text);
-    }
-
-    // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF), with runs of ASCII
-    // checked eight bytes at a time: most note text is ASCII with a few other characters.
-    static bool isValidUtf8(std::string_view text) {
-        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-        const auto* end = p + text.size();
-        while (p < end) {
-            if (end - p >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, p, sizeof word);
-                if ((word & 0x8080808080808080ull) == 0) {
-                    p += 8;
-                    continue;
-                }
-            }
-            const unsigned char b = *p;
-            if (b < 0x80) {
-                ++p;
-                continue;
-            }
-            int extra = 0;
-            unsigned char low = 0x80, high = 0xbf; // allowed range of the second byte
-            if (b >= 0xc2 && b <= 0xdf) {
-                extra = 1;
-            } else if (b >= 0xe0 && b <= 0xef) {
-                extra = 2;
-                low = b == 0xe0 ? 0xa0 : 0x80;
-                high = b == 0xed ? 0x9f : 0xbf;
-            } else if (b >= 0xf0 && b <= 0xf4) {
-                extra = 3;
-                low = b == 0xf0 ? 0x90 : 0x80;
-                high = b == 0xf4 ? 0x8f : 0xbf;
-            } else {
-                return false;
-            }
-            if (end - p <= extra || p[1] < low || p[1] > high) {
-                return false;
-            }
-            for (int i = 2; i <= extra; ++i) {
-                if (p[i] < 0x80 || p[i] > 0xbf) {
-                    return false;
-                }
-            }
-            p += extra + 1;
-        }
-        return true;
+        return fieldTextOf(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
     }
 
     using Reader = std::uint8_t* (*)(DbFileReader&, std::int32_t, std::int32_t*, std::int64_t, std::int64_t,
@@ -204,23 +142,89 @@ private:
     void readDropped(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t) {
         skipField(file_, reader == AnalyseAlterbleDB, k, &dataoff, offset);
     }
-    void readUid(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+    // The number the standard text-to-long conversion reads from the field that the one-byte
+    // reader writes: for an integer or float slot that is the value itself, taken without the text
+    // round trip (the text is never cut when the field holds 20 characters, the longest such text);
+    // every other slot goes through the field.
+    long long readNumber(std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        const std::int64_t slot = offset + k;
+        const std::int32_t t = slot <= 0 ? 0 : file_.byteAt(slot);
+        if (t >= 1 && t <= SerialType::kFloat64 && field_.size() > 20) {
+            const std::int32_t size = getFieldDataLengthBy(t);
+            const std::int64_t at = offset + length + dataoff;
+            std::uint8_t bytes[8] = {};
+            if (at > 0) {
+                file_.read(at, static_cast<std::size_t>(size), bytes);
+            }
+            dataoff += size;
+            return integerFieldValue(t, bytes);
+        }
         readValue(AnalyseDBDataFile, k, dataoff, offset, length);
-        note.setUid(uidFromText(field_.data()));
+        return std::strtoll(reinterpret_cast<const char*>(field_.data()), nullptr, 10);
+    }
+    static std::int32_t asUid(long long value) {
+        // The standard text-to-int reading of the field, kept inside 32 bits.
+        return static_cast<std::int32_t>(std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
+    }
+    void readUid(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
+        note.setUid(asUid(readNumber(k, dataoff, offset, length)));
     }
     void readDate(PRNoteNode& note, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length) {
-        readValue(AnalyseDBDataFile, k, dataoff, offset, length);
-        const long long seconds = std::strtoll(reinterpret_cast<const char*>(field_.data()), nullptr, 10);
-        if (auto text = dateText(seconds, 1)) {
+        if (auto text = dateText(readNumber(k, dataoff, offset, length), 1)) {
             note.setNoteDate(std::move(*text));
+        }
+    }
+
+    // Reads a text value (a title or a body) as the reader would into a zeroed field of one page,
+    // and hands the field's text to set when the field does not start with 0. A raw content that
+    // the window holds whole is taken in place; integer slots and contents at the window's edge or
+    // past the end of the file go through the field.
+    template <class Set>
+    void readText(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t length,
+                  Set set) {
+        const bool twoByte = reader == AnalyseAlterbleDB;
+        const std::int64_t slot = offset + k;
+        const auto slotByte = [this](std::int64_t at) -> std::uint8_t { return at <= 0 ? 0 : file_.byteAt(at); };
+        std::int32_t t = 0;
+        if (twoByte) {
+            t = getAlterInteger(slotByte(slot), slotByte(slot + 1));
+            if (t > SerialType::kLargestTwoByte) {
+                return; // nothing read: an empty field
+            }
+        } else {
+            t = slotByte(slot);
+            if (hasNoOneByteField(t)) {
+                return;
+            }
+        }
+        if (twoByte || t > SerialType::kLastFixed) {
+            const std::int32_t size = getFieldDataLengthBy(t);
+            const std::size_t n = std::min(static_cast<std::size_t>(size), field_.size() - 1);
+            const std::int64_t at = offset + length + dataoff;
+            if (n == 0) {
+                dataoff += size;
+                return;
+            }
+            if (at > 0) {
+                if (const std::uint8_t* bytes = file_.peek(at, n)) {
+                    dataoff += size;
+                    // The field would hold these n bytes and zeros after them.
+                    if (bytes[0] != 0) {
+                        set(fieldTextOf(std::string_view(reinterpret_cast<const char*>(bytes), n)));
+                    }
+                    return;
+                }
+            }
+        }
+        readValue(reader, k, dataoff, offset, length);
+        if (fieldHasText()) {
+            set(fieldText());
         }
     }
     void readTitle(PRNoteNode& note, Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset,
                    std::int64_t length) {
-        readValue(reader, k, dataoff, offset, length);
-        if (fieldHasText()) {
-            note.setNoteTitle(fieldText());
-        }
+        readText(reader, k, dataoff, offset, length, [&note](std::string text) { note.setNoteTitle(std::move(text)); });
     }
 
     bool marked(std::int64_t o, const std::array<std::uint8_t, 7>& mark) {
@@ -275,12 +279,8 @@ private:
             } else {
                 readDropped(AnalyseAlterbleDB, 18, dataoff, offset, length);
                 if (r == 1) {
-                    const std::int32_t before = dataoff;
-                    AnalyseAlterbleDBFile(file_, 19, &dataoff, o - 4, 4, 20, freshField());
-                    noteWritten(before, dataoff);
-                    if (fieldHasText()) {
-                        note->setNoteTitle(fieldText());
-                    }
+                    // The shifted reader at o - 4 with its head of 4 reads as the plain one at o - 4 + 4.
+                    readTitle(*note, AnalyseAlterbleDB, 19, dataoff, o, 20);
                 } else if (r == 2) {
                     readTitle(*note, AnalyseAlterbleDB, 19, dataoff, offset, 21);
                 }
@@ -369,12 +369,9 @@ private:
         const std::int64_t offset = o - 1;
         readDropped(AnalyseDBDataFile, 1, dataoff, offset, length);
         readDropped(AnalyseDBDataFile, 2, dataoff, offset, length);
-        readValue(AnalyseDBDataFile, 3, dataoff, offset, length);
-        value->setUid(uidFromText(field_.data()));
-        readValue(r == 1 ? AnalyseAlterbleDB : AnalyseDBDataFile, 4, dataoff, offset, length);
-        if (fieldHasText()) {
-            value->setNoteValue(fieldText());
-        }
+        value->setUid(asUid(readNumber(3, dataoff, offset, length)));
+        readText(r == 1 ? AnalyseAlterbleDB : AnalyseDBDataFile, 4, dataoff, offset, length,
+                 [&value](std::string text) { value->setNoteValue(std::move(text)); });
         found_.body(std::move(value));
     }
 

@@ -1,10 +1,16 @@
 #include "RecordDecoding.h"
 
+#include "scan/ValueHelpers.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quarrow {
 
@@ -110,7 +116,85 @@ std::uint8_t* readTwoByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
     return data.data();
 }
 
+// Steps over ASCII, many bytes at a time, straight to the first byte of 0x80 or more (or end).
+const unsigned char* skipAscii(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const auto mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+        if (mask != 0) {
+            return p + std::countr_zero(mask);
+        }
+        p += 16;
+    }
+#endif
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        word &= 0x8080808080808080ull;
+        if (word != 0) {
+            if constexpr (std::endian::native == std::endian::little) {
+                return p + std::countr_zero(word) / 8;
+            }
+            break;
+        }
+        p += 8;
+    }
+    while (p < end && *p < 0x80) {
+        ++p;
+    }
+    return p;
+}
+
+// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF). Note text is mostly
+// ASCII with a few other characters: runs of ASCII are stepped over whole.
+bool isValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    for (;;) {
+        p = skipAscii(p, end);
+        if (p == end) {
+            return true;
+        }
+        const unsigned char b = *p;
+        int extra = 0;
+        unsigned char low = 0x80, high = 0xbf; // allowed range of the second byte
+        if (b >= 0xc2 && b <= 0xdf) {
+            extra = 1;
+        } else if (b >= 0xe0 && b <= 0xef) {
+            extra = 2;
+            low = b == 0xe0 ? 0xa0 : 0x80;
+            high = b == 0xed ? 0x9f : 0xbf;
+        } else if (b >= 0xf0 && b <= 0xf4) {
+            extra = 3;
+            low = b == 0xf0 ? 0x90 : 0x80;
+            high = b == 0xf4 ? 0x8f : 0xbf;
+        } else {
+            return false;
+        }
+        if (end - p <= extra || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (int i = 2; i <= extra; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xbf) {
+                return false;
+            }
+        }
+        p += extra + 1;
+    }
+}
+
 } // namespace
+
+std::string fieldTextOf(std::string_view bytes) {
+    const std::size_t nul = bytes.find('\0');
+    const std::string_view text = nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+    if (isValidUtf8(text)) {
+        return std::string(text);
+    }
+    // Never valid here: the helper decides (and answers the empty text).
+    return GetStringFormChar(text);
+}
 
 std::int64_t integerFieldValue(std::int32_t serialType, const std::uint8_t* bytes) {
     const std::int32_t size = getFieldDataLengthBy(serialType);

@@ -29,6 +29,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace quarrow {
 
@@ -162,6 +163,11 @@ inline std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t pos
     *dataoff += getFieldDataLengthBy(t);
     return 1;
 }
+
+// The text that GetStringFormChar makes of a field's bytes (up to the first 0: valid UTF-8 as it
+// is, anything else as the empty text), with the strict UTF-8 check done here, ASCII runs stepped
+// over many bytes at a time; only bytes that fail it go to the helper.
+std::string fieldTextOf(std::string_view bytes);
 
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.

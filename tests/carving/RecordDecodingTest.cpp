@@ -1,6 +1,7 @@
 #include "carving/RecordDecoding.h"
 
 #include "carving/RecordChecks.h"
+#include "scan/ValueHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -259,4 +260,24 @@ TEST(Checks, BytesAndMarkerSearches) {
     EXPECT_EQ(getDeletedMark(marks, 40, 2, 5), 1);
     EXPECT_EQ(getDeletedMark(marks, 40, 2, 8), 0);
     EXPECT_EQ(GetFildLength(b.at(60, {0x23, 0x00}).reader(), 60), 2);
+}
+
+TEST(FieldText, AnswersAsTheHelperForValidAndBrokenUtf8AtEveryPosition) {
+    // Characters of every length and broken sequences (a lone continuation byte, an overlong form,
+    // a surrogate, a value past U+10FFFF, a cut sequence), each put at every position of an ASCII
+    // run longer than the steps the check takes over ASCII, and cut at every length.
+    const std::string pieces[] = {
+        "é", "日", "🙂", "\x80", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe6\x97", "\xf0\x9f\x99", "\xff"};
+    for (const std::string& piece : pieces) {
+        for (std::size_t at = 0; at <= 40; ++at) {
+            std::string bytes = std::string(at, 'a') + piece + std::string(37, 'b') + piece + "c";
+            for (std::size_t cut = 0; cut <= bytes.size(); cut += 3) {
+                const std::string_view text(bytes.data(), cut);
+                ASSERT_EQ(fieldTextOf(text), GetStringFormChar(text)) << at << " " << cut;
+            }
+        }
+    }
+    // The text ends at the first 0, whatever follows it.
+    EXPECT_EQ(fieldTextOf(std::string_view("abc\0\xff", 5)), "abc");
+    EXPECT_EQ(fieldTextOf(std::string_view("\xff\0abc", 5)), "");
 }
