@@ -230,7 +230,16 @@ std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
     if (!units) {
         return std::nullopt;
     }
-    return GetNSStringDate(*units);
+    // The date text is plain ASCII: narrow it directly, as GetNSStringDate would.
+    std::string text;
+    text.reserve(units->size());
+    for (char32_t u : *units) {
+        if (u == 0 || u >= 0x80) {
+            return GetNSStringDate(*units);
+        }
+        text += static_cast<char>(u);
+    }
+    return text;
 }
 
 std::string getCallHistoryDuration(std::int32_t seconds) {
