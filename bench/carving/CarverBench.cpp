@@ -1,9 +1,10 @@
 // Times the deleted-note carver on a device-like notes database of about 256 MiB against a plain
 // sequential read of the same file (cat FILE > /dev/null), and reports the peak resident size.
 //
-// Usage: quarrow_bench_carver FILE [MiB [walk]]
+// Usage: quarrow_bench_carver FILE [MiB [walk|counted|collection]]
 //   Generates FILE (many notes, updates and deletes, schema format 1, 4096-byte pages, switched to
 //   write-ahead logging as a scan does) in a child process when it does not exist yet, then times.
+//   The third argument runs that one measurement alone (for a profiler).
 //
 // Each measurement runs in a child process of its own, so that its peak resident size is its own:
 //   page walk        the records rebuilt, counted and dropped (the reader's own work and memory);
@@ -48,6 +49,13 @@ double cpuSeconds(int who) {
     getrusage(who, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// System CPU seconds alone: page faults of fresh memory and mappings of the file count there.
+double systemSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
 }
 
 long peakRssKiB() {
@@ -106,12 +114,14 @@ void generate(const std::string& path, std::uint64_t targetBytes) {
 struct Figures {
     double wall = 1e9;
     double cpu = 1e9;
+    double system = 0; // of the best run's CPU time
 };
 
 void report(const char* what, const Figures& f, double megabytes, const Figures& cat, const std::string& extra) {
-    std::printf("%s: %.3f s wall (%.0f MB/s, %.1fx cat), %.3f s CPU (%.0f MB/s, %.1fx cat); %s; peak RSS %ld KiB\n",
-                what, f.wall, megabytes / f.wall, f.wall / cat.wall, f.cpu, megabytes / f.cpu, f.cpu / cat.cpu,
-                extra.c_str(), peakRssKiB());
+    std::printf("%s: %.3f s wall (%.0f MB/s, %.1fx cat), %.3f s CPU (%.3f s system; %.0f MB/s, %.1fx cat); %s; "
+                "peak RSS %ld KiB\n",
+                what, f.wall, megabytes / f.wall, f.wall / cat.wall, f.cpu, f.system, megabytes / f.cpu,
+                f.cpu / cat.cpu, extra.c_str(), peakRssKiB());
     std::fflush(stdout);
 }
 
@@ -140,9 +150,14 @@ Figures timed(int runs, const std::function<void()>& run) {
     for (int i = 0; i < runs; ++i) {
         const double t = now();
         const double cpu = cpuSeconds(RUSAGE_SELF);
+        const double system = systemSeconds();
         runMeasured(run);
         best.wall = std::min(best.wall, now() - t);
-        best.cpu = std::min(best.cpu, cpuSeconds(RUSAGE_SELF) - cpu);
+        const double used = cpuSeconds(RUSAGE_SELF) - cpu;
+        if (used < best.cpu) {
+            best.cpu = used;
+            best.system = systemSeconds() - system;
+        }
     }
     return best;
 }
@@ -151,12 +166,13 @@ Figures timed(int runs, const std::function<void()>& run) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE [MiB [walk]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE [MiB [walk|counted|collection]]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
     const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
-    const bool walkOnly = argc > 3 && std::string(argv[3]) == "walk";
+    const std::string only = argc > 3 ? argv[3] : "";
+    const auto wanted = [&only](const char* what) { return only.empty() || only == what; };
     if (sizeOf(path) == 0) {
         // In a child, so that the generator's memory does not count in any measurement.
         inChild([&] { generate(path, mib << 20); });
@@ -183,60 +199,63 @@ int main(int argc, char** argv) {
     std::printf("cat > /dev/null: %.3f s wall (%.0f MB/s), %.3f s CPU (%.0f MB/s)\n", catFigures.wall,
                 megabytes / catFigures.wall, catFigures.cpu, megabytes / catFigures.cpu);
 
-    inChild([&] {
-        MemoryLogSink log;
-        ScopedLogSink scoped(log);
-        std::size_t notes = 0, bodies = 0;
-        const Figures f = timed(kRuns, [&] {
-            notes = bodies = 0;
-            auto file = DbFileReader::openFile(path);
-            NoteCarveCallbacks count{[&](PRNoteNodePtr) { ++notes; }, [&](PRNoteValueNodePtr) { ++bodies; }};
-            carveNoteRecords(*file, count, path);
+    if (wanted("walk")) {
+        inChild([&] {
+            MemoryLogSink log;
+            ScopedLogSink scoped(log);
+            std::size_t notes = 0, bodies = 0;
+            const Figures f = timed(kRuns, [&] {
+                notes = bodies = 0;
+                auto file = DbFileReader::openFile(path);
+                NoteCarveCallbacks count{[&](PRNoteNodePtr) { ++notes; }, [&](PRNoteValueNodePtr) { ++bodies; }, {}};
+                carveNoteRecords(*file, count, path);
+            });
+            report("page walk (records counted)", f, megabytes, catFigures,
+                   std::to_string(notes) + " notes, " + std::to_string(bodies) + " bodies");
         });
-        report("page walk (records counted)", f, megabytes, catFigures,
-               std::to_string(notes) + " notes, " + std::to_string(bodies) + " bodies");
-    });
-    if (walkOnly) {
-        return 0;
     }
 
     // The whole carver as a scan runs it, records kept in the working lists, paired and posted to
     // an observer that counts them and keeps nothing.
-    inChild([&] {
-        MemoryLogSink log;
-        ScopedLogSink scoped(log);
-        NotificationCenter nc;
-        std::size_t posted = 0;
-        nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
-        // The working lists are emptied after the timing, as a scan empties them after its last
-        // scanner.
-        std::unique_ptr<ScanContext> context;
-        const Figures f = timed(1, [&] {
-            auto file = DbFileReader::openFile(path);
-            context = std::make_unique<ScanContext>(nc);
-            carveDelNotes(*file, *context, path);
+    if (wanted("counted")) {
+        inChild([&] {
+            MemoryLogSink log;
+            ScopedLogSink scoped(log);
+            NotificationCenter nc;
+            std::size_t posted = 0;
+            nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
+            // The working lists are emptied after the timing, as a scan empties them after its last
+            // scanner.
+            std::unique_ptr<ScanContext> context;
+            const Figures f = timed(1, [&] {
+                auto file = DbFileReader::openFile(path);
+                context = std::make_unique<ScanContext>(nc);
+                carveDelNotes(*file, *context, path);
+            });
+            report("carver, posted to a counter", f, megabytes, catFigures, std::to_string(posted) + " posted");
         });
-        report("carver, posted to a counter", f, megabytes, catFigures, std::to_string(posted) + " posted");
-    });
+    }
 
     // The same, posted into a result collection that keeps what it accepts, as in a scan.
-    inChild([&] {
-        MemoryLogSink log;
-        ScopedLogSink scoped(log);
-        NotificationCenter nc;
-        ResultCollection collection(nc);
-        collection.showView();
-        // The working lists are emptied after the timing, as a scan empties them after its last
-        // scanner.
-        std::unique_ptr<ScanContext> context;
-        const Figures f = timed(1, [&] {
-            auto file = DbFileReader::openFile(path);
-            context = std::make_unique<ScanContext>(nc);
-            carveDelNotes(*file, *context, path);
+    if (wanted("collection")) {
+        inChild([&] {
+            MemoryLogSink log;
+            ScopedLogSink scoped(log);
+            NotificationCenter nc;
+            ResultCollection collection(nc);
+            collection.showView();
+            // The working lists are emptied after the timing, as a scan empties them after its last
+            // scanner.
+            std::unique_ptr<ScanContext> context;
+            const Figures f = timed(1, [&] {
+                auto file = DbFileReader::openFile(path);
+                context = std::make_unique<ScanContext>(nc);
+                carveDelNotes(*file, *context, path);
+            });
+            report("carver, posted into a result collection", f, megabytes, catFigures,
+                   std::to_string(collection.counters().delNoteNum) + " kept of " +
+                       std::to_string(collection.noteArray().size()) + " listed");
         });
-        report("carver, posted into a result collection", f, megabytes, catFigures,
-               std::to_string(collection.counters().delNoteNum) + " kept of " +
-                   std::to_string(collection.noteArray().size()) + " listed");
-    });
+    }
     return 0;
 }

@@ -11,11 +11,16 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quarrow {
 
@@ -42,6 +47,16 @@ constexpr std::uint8_t kZEntOfNote = 0x03;
 constexpr std::int32_t kNotesKind = 6;
 // ZOWNER is an integer of one to four bytes (serial types 1 to 4) once a store has held 128 notes.
 constexpr std::uint8_t kWidestOwner = 0x04;
+
+// What a one-byte slot adds to dataoff, by its serial-type byte (0 where the reader reads nothing).
+constexpr std::array<std::uint8_t, 256> kOneByteSlotSize = [] {
+    std::array<std::uint8_t, 256> sizes{};
+    for (std::int32_t t = 0; t < 256; ++t) {
+        sizes[static_cast<std::size_t>(t)] =
+            hasNoOneByteField(t) ? 0 : static_cast<std::uint8_t>(getFieldDataLengthBy(t));
+    }
+    return sizes;
+}();
 
 class NotePageWalker {
 public:
@@ -77,25 +92,50 @@ private:
             if (bytes.empty()) {
                 return;
             }
-            const std::uint64_t moves = file_.windowMoves();
-            const std::uint8_t* next = bytes.data();
-            const std::uint8_t* const end = bytes.data() + bytes.size();
-            const std::int64_t at = o; // the offset of bytes[0]
-            for (;;) {
-                const void* hit = std::memchr(next, 0x01, static_cast<std::size_t>(end - next));
-                if (!hit) {
-                    o = at + (end - bytes.data());
-                    break;
-                }
-                const auto* found = static_cast<const std::uint8_t*>(hit);
-                f(at + (found - bytes.data()));
-                next = found + 1;
-                if (file_.windowMoves() != moves) {
-                    o = at + (next - bytes.data());
-                    break;
-                }
-            }
+            const std::size_t done = eachByteOne(bytes, [&](std::size_t i) {
+                const std::uint64_t moves = file_.windowMoves();
+                f(o + static_cast<std::int64_t>(i));
+                return file_.windowMoves() == moves;
+            });
+            o += static_cast<std::int64_t>(done);
         }
+    }
+
+    // Calls hit(i) for every i whose byte is 0x01, in order, while hit answers true; answers how
+    // many bytes were done with (all of them, or up to and including the hit that answered false).
+    // memchr finds the next 0x01; the hits that follow it within 16 bytes (record headers are dense
+    // with 0x01) are taken from one comparison mask.
+    template <class Hit> static std::size_t eachByteOne(std::span<const std::uint8_t> bytes, Hit hit) {
+        const std::uint8_t* const data = bytes.data();
+        const std::size_t n = bytes.size();
+        std::size_t i = 0;
+        while (i < n) {
+            const void* found = std::memchr(data + i, 0x01, n - i);
+            if (!found) {
+                return n;
+            }
+            i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+#if defined(__SSE2__)
+            if (n - i >= 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+                auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(1))));
+                while (mask != 0) {
+                    const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+                    if (!hit(at)) {
+                        return at + 1;
+                    }
+                    mask &= mask - 1;
+                }
+                i += 16;
+                continue;
+            }
+#endif
+            if (!hit(i)) {
+                return i + 1;
+            }
+            ++i;
+        }
+        return n;
     }
 
     // Bodies of notes whose key is 128 or more carry a wider ZOWNER (01 01 02 instead of 01 01 01):
@@ -124,7 +164,9 @@ private:
         dirty_ = std::min(field_.size() - 1, std::max(content, kIntegerFieldSize));
     }
 
-    bool fieldHasText() const { return field_[0] != 0; }
+    bool fieldHasText() const {
+        return field_[0] != 0;
+    }
     std::string fieldText() const {
         return fieldTextOf(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
     }
@@ -140,7 +182,12 @@ private:
     }
     // A value that is not wanted only moves dataoff on, exactly as reading it would.
     void readDropped(Reader reader, std::int32_t k, std::int32_t& dataoff, std::int64_t offset, std::int64_t) {
-        skipField(file_, reader == AnalyseAlterbleDB, k, &dataoff, offset);
+        if (reader == AnalyseAlterbleDB) {
+            skipField(file_, true, k, &dataoff, offset);
+            return;
+        }
+        const std::int64_t slot = offset + k;
+        dataoff += kOneByteSlotSize[slot <= 0 ? 0 : file_.byteAt(slot)];
     }
     // The number the standard text-to-long conversion reads from the field that the one-byte
     // reader writes: for an integer or float slot that is the value itself, taken without the text
@@ -351,25 +398,41 @@ private:
     }
 
     void body(std::int64_t o) {
-        std::uint8_t copy[3];
-        const std::uint8_t* b = file_.peek(o, sizeof copy);
-        if (!b) {
+        std::int32_t r = 0;
+        // Z_ENT, Z_OPT and ZOWNER as one-byte serial types (ZOWNER may be a wider integer), then
+        // the body's text slot, one byte or two, and a 0x00 after it.
+        if (const std::uint8_t* b = file_.peek(o, 6)) {
+            // The mark (CheckNoteBodyMark) and the distance from o + 4 to the next 0x00 (0 or 1
+            // once the mark holds) on the bytes in place.
+            if (b[0] != 0x01 || b[1] != 0x01 || b[2] < 0x01 || b[2] > kWidestOwner || b[3] < 0x10 ||
+                (b[4] != 0x00 && b[5] != 0x00)) {
+                return;
+            }
+            r = b[4] == 0x00 ? 0 : 1;
+        } else {
+            std::uint8_t copy[3];
             file_.read(o, sizeof copy, copy);
-            b = copy;
-        }
-        // Z_ENT, Z_OPT and ZOWNER as one-byte serial types; ZOWNER may be a wider integer.
-        if (b[0] != 0x01 || b[1] != 0x01 || b[2] < 0x01 || b[2] > kWidestOwner || CheckNoteBodyMark(file_, o) != 1) {
-            return;
+            if (copy[0] != 0x01 || copy[1] != 0x01 || copy[2] < 0x01 || copy[2] > kWidestOwner ||
+                CheckNoteBodyMark(file_, o) != 1) {
+                return;
+            }
+            // After the mark the distance is 0 or 1; nothing further can matter.
+            r = bIsAlterbleDBFile(file_, o + 4, AlterType{6}, 2);
         }
         std::int32_t dataoff = 0;
-        // After the mark the distance is 0 or 1; nothing further can matter.
-        const std::int32_t r = bIsAlterbleDBFile(file_, o + 4, AlterType{6}, 2);
         auto value = std::make_shared<PRNoteValueNode>();
         const std::int64_t length = static_cast<std::int64_t>(r) + 7;
         const std::int64_t offset = o - 1;
         readDropped(AnalyseDBDataFile, 1, dataoff, offset, length);
         readDropped(AnalyseDBDataFile, 2, dataoff, offset, length);
         value->setUid(asUid(readNumber(3, dataoff, offset, length)));
+        if (found_.bodyAndText) {
+            OptText text;
+            readText(r == 1 ? AnalyseAlterbleDB : AnalyseDBDataFile, 4, dataoff, offset, length,
+                     [&text](std::string t) { text = std::move(t); });
+            found_.bodyAndText(std::move(value), std::move(text));
+            return;
+        }
         readText(r == 1 ? AnalyseAlterbleDB : AnalyseDBDataFile, 4, dataoff, offset, length,
                  [&value](std::string text) { value->setNoteValue(std::move(text)); });
         found_.body(std::move(value));
@@ -398,8 +461,14 @@ void carveNoteRecords(DbFileReader& file, const NoteCarveCallbacks& found, const
     walker.walk(version, pageCount, pageSize);
 }
 
-void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
-                     const std::vector<PRNoteValueNodePtr>& noteValueArray) {
+namespace {
+
+// Pairing and posting. heldTexts, when given, holds the bodies' texts beside noteValueArray (absent
+// where a body keeps the text it was created with): a text goes to its last note without a copy,
+// and the texts no note took go back into their bodies at the end, so that the bodies end as
+// postCarvedNotes leaves them.
+void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
+                 const std::vector<PRNoteValueNodePtr>& noteValueArray, std::vector<OptText>* heldTexts) {
     if (!noteArray.empty()) {
         // Equal to walking every body for every note: the last body with the note's uid wins.
         std::unordered_map<std::int32_t, std::size_t> lastBody;
@@ -408,8 +477,8 @@ void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& n
             lastBody[noteValueArray[i]->uid()] = i;
         }
         // The uids as they will be posted, and how many notes take each winning body: a body's text
-        // is let go once its last note has its copy, so that a scan holds each text once and not
-        // twice (bodies are most of a notes file).
+        // is let go once its last note has it, so that a scan holds each text once and not twice
+        // (bodies are most of a notes file).
         std::vector<std::int32_t> uids(noteArray.size());
         std::vector<std::uint32_t> takers(noteValueArray.size(), 0);
         std::int32_t previous = 0;
@@ -431,26 +500,62 @@ void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& n
                 note->setUid(uids[i]);
             }
             if (const auto it = lastBody.find(uids[i]); it != lastBody.end()) {
-                PRNoteValueNode& body = *noteValueArray[it->second];
-                note->setNoteContent(body.noteValue());
-                if (--takers[it->second] == 0) {
-                    // Absent first: assigning an empty text would keep the old text's storage.
-                    body.setNoteValue(std::nullopt);
-                    body.setNoteValue(std::string());
+                const std::size_t b = it->second;
+                const bool last = --takers[b] == 0;
+                if (heldTexts) {
+                    OptText& held = (*heldTexts)[b];
+                    if (!held) {
+                        note->setNoteContent(noteValueArray[b]->noteValue());
+                    } else if (last) {
+                        note->setNoteContent(std::move(held));
+                        held.reset();
+                    } else {
+                        note->setNoteContent(*held);
+                    }
+                } else {
+                    PRNoteValueNode& body = *noteValueArray[b];
+                    note->setNoteContent(body.noteValue());
+                    if (last) {
+                        // Absent first: assigning an empty text would keep the old text's storage.
+                        body.setNoteValue(std::nullopt);
+                        body.setNoteValue(std::string());
+                    }
                 }
             }
             nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(note));
         }
     }
+    if (heldTexts) {
+        for (std::size_t i = 0; i < heldTexts->size(); ++i) {
+            if ((*heldTexts)[i]) {
+                noteValueArray[i]->setNoteValue(std::move((*heldTexts)[i]));
+            }
+        }
+    }
     nc.post(ScanNotification::kProgress, 96LL);
 }
 
+} // namespace
+
+void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
+                     const std::vector<PRNoteValueNodePtr>& noteValueArray) {
+    pairAndPost(nc, noteArray, noteValueArray, nullptr);
+}
+
 void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& where) {
+    // The bodies' texts are held beside the working list until pairing, so that a text taken by
+    // one note moves to it instead of being copied.
+    std::vector<OptText> texts;
     NoteCarveCallbacks found;
     found.note = [&context](PRNoteNodePtr note) { context.noteArray.push_back(std::move(note)); };
-    found.body = [&context](PRNoteValueNodePtr body) { context.noteValueArray.push_back(std::move(body)); };
+    found.bodyAndText = [&context, &texts](PRNoteValueNodePtr body, OptText text) {
+        context.noteValueArray.push_back(std::move(body));
+        texts.push_back(std::move(text));
+    };
+    // Bodies already in the list (none in a scan) keep their texts where they are.
+    texts.resize(context.noteValueArray.size());
     carveNoteRecords(file, found, where);
-    postCarvedNotes(context.nc, context.noteArray, context.noteValueArray);
+    pairAndPost(context.nc, context.noteArray, context.noteValueArray, &texts);
 }
 
 void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {

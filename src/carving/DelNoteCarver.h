@@ -28,6 +28,9 @@ void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& 
 struct NoteCarveCallbacks {
     std::function<void(PRNoteNodePtr)> note;
     std::function<void(PRNoteValueNodePtr)> body;
+    // When set, takes the place of body: the body comes with its text as created, and the text it
+    // was rebuilt with (absent when its field held none) comes beside it, to be kept without a copy.
+    std::function<void(PRNoteValueNodePtr, OptText)> bodyAndText;
 };
 
 // Walks every table leaf page and rebuilds every note record and note body record whose bytes

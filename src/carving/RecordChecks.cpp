@@ -98,16 +98,16 @@ std::int32_t holdsNoteMark(DbFileReader& file, std::int64_t offset, std::int32_t
     if (offset <= 0 || n < 6) {
         return 0;
     }
-    std::uint8_t bytes[kMostBytes];
-    file.read(offset, static_cast<std::size_t>(n), bytes);
-    const auto digit = [&bytes](std::int32_t q) { return q % 2 == 0 ? bytes[q / 2] >> 4 : bytes[q / 2] & 0x0f; };
+    std::uint8_t b[kMostBytes];
+    file.read(offset, static_cast<std::size_t>(n), b);
     // Windows start at digits 0 to n - 1 and the pattern's last digit is at most n + 4, within the
-    // 2n digits of the text.
+    // 2n digits of the text. From an even digit 2j the pattern is the bytes 01 01 01 at j; from an
+    // odd digit 2j + 1 it is the low half of byte j being 0, then 10 10, then a high half of 1.
     for (std::int32_t p = 0; p < n; ++p) {
-        bool match = true;
-        for (std::int32_t j = 0; j < 6 && match; ++j) {
-            match = digit(p + j) == (j % 2);
-        }
+        const std::int32_t j = p / 2;
+        const bool match = p % 2 == 0
+                               ? b[j] == 0x01 && b[j + 1] == 0x01 && b[j + 2] == 0x01
+                               : (b[j] & 0x0f) == 0 && b[j + 1] == 0x10 && b[j + 2] == 0x10 && (b[j + 3] >> 4) == 0x01;
         if (match) {
             return 1;
         }
