@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -463,18 +463,63 @@ void carveNoteRecords(DbFileReader& file, const NoteCarveCallbacks& found, const
 
 namespace {
 
-// Pairing and posting. heldTexts, when given, holds the bodies' texts beside noteValueArray (absent
-// where a body keeps the text it was created with): a text goes to its last note without a copy,
-// and the texts no note took go back into their bodies at the end, so that the bodies end as
-// postCarvedNotes leaves them.
+// uid -> index of the last body that has it: open addressing in one allocation, as pairing looks up
+// every note and a scan rebuilds hundreds of thousands of them.
+class LastBodyIndex {
+public:
+    explicit LastBodyIndex(std::size_t bodies) {
+        const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * bodies));
+        shift_ = 64 - std::countr_zero(size);
+        slots_.assign(size, Slot{});
+    }
+    void set(std::int32_t uid, std::size_t index) {
+        Slot& slot = slotOf(uid);
+        slot.uid = uid;
+        slot.indexPlusOne = index + 1;
+    }
+    // The index, or nothing when no body has the uid.
+    std::optional<std::size_t> find(std::int32_t uid) {
+        const Slot& slot = slotOf(uid);
+        return slot.indexPlusOne == 0 ? std::nullopt : std::optional<std::size_t>(slot.indexPlusOne - 1);
+    }
+
+private:
+    struct Slot {
+        std::int32_t uid = 0;
+        std::size_t indexPlusOne = 0; // 0: empty
+    };
+    // The slot that holds uid, or the empty one where it would go.
+    Slot& slotOf(std::int32_t uid) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = static_cast<std::size_t>(
+            (std::uint64_t{static_cast<std::uint32_t>(uid)} * 0x9e3779b97f4a7c15ull) >> shift_);
+        while (slots_[at].indexPlusOne != 0 && slots_[at].uid != uid) {
+            at = (at + 1) & mask;
+        }
+        return slots_[at];
+    }
+    std::vector<Slot> slots_;
+    int shift_ = 0;
+};
+
+// What carveDelNotes keeps beside the working lists while it walks: every record's uid as rebuilt
+// (so that pairing need not visit the records to learn them) and every body's text (absent where
+// a body keeps the text it was created with).
+struct HeldBeside {
+    std::vector<std::int32_t> noteUids;
+    std::vector<std::int32_t> bodyUids;
+    std::vector<OptText> texts;
+};
+
+// Pairing and posting. With held, a text goes to its last note without a copy, and the texts no note
+// took go back into their bodies at the end, so that the bodies end as postCarvedNotes leaves them.
 void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
-                 const std::vector<PRNoteValueNodePtr>& noteValueArray, std::vector<OptText>* heldTexts) {
+                 const std::vector<PRNoteValueNodePtr>& noteValueArray, HeldBeside* held) {
     if (!noteArray.empty()) {
         // Equal to walking every body for every note: the last body with the note's uid wins.
-        std::unordered_map<std::int32_t, std::size_t> lastBody;
-        lastBody.reserve(noteValueArray.size());
+        LastBodyIndex lastBody(noteValueArray.size());
         for (std::size_t i = 0; i < noteValueArray.size(); ++i) {
-            lastBody[noteValueArray[i]->uid()] = i;
+            lastBody.set(held ? held->bodyUids[i] : noteValueArray[i]->uid(), i);
         }
         // The uids as they will be posted, and how many notes take each winning body: a body's text
         // is let go once its last note has it, so that a scan holds each text once and not twice
@@ -483,34 +528,34 @@ void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteA
         std::vector<std::uint32_t> takers(noteValueArray.size(), 0);
         std::int32_t previous = 0;
         for (std::size_t i = 0; i < noteArray.size(); ++i) {
-            std::int32_t uid = noteArray[i]->uid();
+            std::int32_t uid = held ? held->noteUids[i] : noteArray[i]->uid();
             if (uid == previous) {
                 // Wraps at the largest value instead of overflowing.
                 uid = static_cast<std::int32_t>(static_cast<std::uint32_t>(uid) + 1u);
             }
             uids[i] = uid;
-            if (const auto it = lastBody.find(uid); it != lastBody.end()) {
-                ++takers[it->second];
+            if (const auto b = lastBody.find(uid)) {
+                ++takers[*b];
             }
             previous = uid;
         }
         for (std::size_t i = 0; i < noteArray.size(); ++i) {
             const auto& note = noteArray[i];
-            if (uids[i] != note->uid()) {
+            if (uids[i] != (held ? held->noteUids[i] : note->uid())) {
                 note->setUid(uids[i]);
             }
-            if (const auto it = lastBody.find(uids[i]); it != lastBody.end()) {
-                const std::size_t b = it->second;
+            if (const auto found = lastBody.find(uids[i])) {
+                const std::size_t b = *found;
                 const bool last = --takers[b] == 0;
-                if (heldTexts) {
-                    OptText& held = (*heldTexts)[b];
-                    if (!held) {
+                if (held) {
+                    OptText& text = held->texts[b];
+                    if (!text) {
                         note->setNoteContent(noteValueArray[b]->noteValue());
                     } else if (last) {
-                        note->setNoteContent(std::move(held));
-                        held.reset();
+                        note->setNoteContent(std::move(text));
+                        text.reset();
                     } else {
-                        note->setNoteContent(*held);
+                        note->setNoteContent(*text);
                     }
                 } else {
                     PRNoteValueNode& body = *noteValueArray[b];
@@ -525,10 +570,10 @@ void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteA
             nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(note));
         }
     }
-    if (heldTexts) {
-        for (std::size_t i = 0; i < heldTexts->size(); ++i) {
-            if ((*heldTexts)[i]) {
-                noteValueArray[i]->setNoteValue(std::move((*heldTexts)[i]));
+    if (held) {
+        for (std::size_t i = 0; i < held->texts.size(); ++i) {
+            if (held->texts[i]) {
+                noteValueArray[i]->setNoteValue(std::move(held->texts[i]));
             }
         }
     }
@@ -543,19 +588,27 @@ void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& n
 }
 
 void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& where) {
-    // The bodies' texts are held beside the working list until pairing, so that a text taken by
-    // one note moves to it instead of being copied.
-    std::vector<OptText> texts;
+    // Records already in the lists (none in a scan) are paired as they are.
+    HeldBeside held;
+    for (const auto& note : context.noteArray) {
+        held.noteUids.push_back(note->uid());
+    }
+    for (const auto& body : context.noteValueArray) {
+        held.bodyUids.push_back(body->uid());
+    }
+    held.texts.resize(context.noteValueArray.size());
     NoteCarveCallbacks found;
-    found.note = [&context](PRNoteNodePtr note) { context.noteArray.push_back(std::move(note)); };
-    found.bodyAndText = [&context, &texts](PRNoteValueNodePtr body, OptText text) {
-        context.noteValueArray.push_back(std::move(body));
-        texts.push_back(std::move(text));
+    found.note = [&context, &held](PRNoteNodePtr note) {
+        held.noteUids.push_back(note->uid());
+        context.noteArray.push_back(std::move(note));
     };
-    // Bodies already in the list (none in a scan) keep their texts where they are.
-    texts.resize(context.noteValueArray.size());
+    found.bodyAndText = [&context, &held](PRNoteValueNodePtr body, OptText text) {
+        held.bodyUids.push_back(body->uid());
+        held.texts.push_back(std::move(text));
+        context.noteValueArray.push_back(std::move(body));
+    };
     carveNoteRecords(file, found, where);
-    pairAndPost(context.nc, context.noteArray, context.noteValueArray, &texts);
+    pairAndPost(context.nc, context.noteArray, context.noteValueArray, &held);
 }
 
 void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {

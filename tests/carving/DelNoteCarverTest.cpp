@@ -432,7 +432,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {2147483647, -2147483647 - 1},
                     {"", ""}},
-        PairingCase{"NoNotesPostsOnlyProgress", {}, {{1, "x"}}, {}, {}}),
+        PairingCase{"NoNotesPostsOnlyProgress", {}, {{1, "x"}}, {}, {}},
+        PairingCase{"NegativeAndExtremeUids",
+                    {-5, 7, -5, 2147483647, -2147483647 - 1},
+                    {{-5, "a"}, {-2147483647 - 1, "min"}, {7, "b"}, {-5, "c"}, {0, "zero"}},
+                    {-5, 7, -5, 2147483647, -2147483647 - 1},
+                    {"c", "b", "c", "", "min"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 namespace {
