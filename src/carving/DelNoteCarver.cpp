@@ -201,7 +201,11 @@ private:
             const std::int64_t at = offset + length + dataoff;
             std::uint8_t bytes[8] = {};
             if (at > 0) {
-                file_.read(at, static_cast<std::size_t>(size), bytes);
+                if (const std::uint8_t* held = file_.peek(at, static_cast<std::size_t>(size))) {
+                    std::memcpy(bytes, held, static_cast<std::size_t>(size));
+                } else {
+                    file_.read(at, static_cast<std::size_t>(size), bytes);
+                }
             }
             dataoff += size;
             return integerFieldValue(t, bytes);
