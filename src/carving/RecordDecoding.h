@@ -169,6 +169,11 @@ inline std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t pos
 // over many bytes at a time; only bytes that fail it go to the helper.
 std::string fieldTextOf(std::string_view bytes);
 
+// Whether the text is strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF), by the
+// check fieldTextOf uses (16 bytes at a time where the processor can) or by the plain one.
+enum class Utf8Check { Best, Plain };
+bool isStrictUtf8(std::string_view text, Utf8Check how = Utf8Check::Best);
+
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.
 std::int32_t getDeletedMark(DbFileReader& file, std::int64_t offset, std::int64_t longth, std::int32_t type);

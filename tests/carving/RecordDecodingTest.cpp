@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cstring>
+#include <random>
 #include <vector>
 
 using namespace quarrow;
@@ -280,4 +281,41 @@ TEST(FieldText, AnswersAsTheHelperForValidAndBrokenUtf8AtEveryPosition) {
     // The text ends at the first 0, whatever follows it.
     EXPECT_EQ(fieldTextOf(std::string_view("abc\0\xff", 5)), "abc");
     EXPECT_EQ(fieldTextOf(std::string_view("\xff\0abc", 5)), "");
+}
+
+TEST(FieldText, BothUtf8ChecksAnswerAsTheHelperOnRandomBytes) {
+    // Runs of ASCII with bytes of every class among them: continuations, leads of two, three and
+    // four bytes, the leads that are never valid, and the bytes that make overlong forms,
+    // surrogates and values past U+10FFFF.
+    const unsigned char special[] = {0x80, 0x8f, 0x90, 0x9f, 0xa0, 0xbf, 0xc0, 0xc1, 0xc2, 0xdf,
+                                     0xe0, 0xe1, 0xed, 0xef, 0xf0, 0xf1, 0xf4, 0xf5, 0xf8, 0xff};
+    const std::string characters[] = {"é", "ß", "日", "語", "\xef\xbf\xbf", "🙂", "\xf4\x8f\xbf\xbf", "\xed\x9f\xbf"};
+    // Whole sequences that are well formed but not allowed: a surrogate, overlong forms of three,
+    // four and two bytes, a value past U+10FFFF.
+    const std::string broken[] = {"\xed\xa0\x80", "\xe0\x80\x80", "\xf0\x80\x80\x80", "\xf4\x90\x80\x80", "\xc1\xbf"};
+    std::mt19937 rng(2024);
+    int valid = 0;
+    for (int round = 0; round < 60000; ++round) {
+        const std::size_t pieces = rng() % 60;
+        const unsigned brokenShare = 2 + rng() % 40;
+        std::string text;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const unsigned r = rng();
+            if (r % brokenShare == 0) {
+                text += static_cast<char>(special[(r >> 8) % sizeof special]);
+            } else if (r % brokenShare == 1) {
+                text += broken[(r >> 8) % std::size(broken)];
+            } else if (r % 3 == 0) {
+                text += characters[(r >> 8) % std::size(characters)];
+            } else {
+                text += static_cast<char>('a' + (r >> 8) % 26);
+            }
+        }
+        const bool want = GetStringFormChar(text) == text;
+        ASSERT_EQ(isStrictUtf8(text, Utf8Check::Best), want) << round;
+        ASSERT_EQ(isStrictUtf8(text, Utf8Check::Plain), want) << round;
+        valid += want;
+    }
+    EXPECT_GT(valid, 10000);
+    EXPECT_LT(valid, 50000);
 }
