@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -44,7 +43,6 @@ constexpr std::array<std::uint8_t, 7> kNoteMark = {0x01, 0x01, 0x01, 0x01, 0x01,
 // The legacy layout also accepts this variant, whose fifth slot is a two-byte integer.
 constexpr std::array<std::uint8_t, 7> kLegacyNoteMark = {0x01, 0x01, 0x01, 0x01, 0x02, 0x01, 0x05};
 constexpr std::uint8_t kZEntOfNote = 0x03;
-constexpr std::int32_t kNotesKind = 6;
 // ZOWNER is an integer of one to four bytes (serial types 1 to 4) once a store has held 128 notes.
 constexpr std::uint8_t kWidestOwner = 0x04;
 
