@@ -196,6 +196,8 @@ int main(int argc, char** argv) {
         catFigures.cpu = std::min(catFigures.cpu, cpuSeconds(RUSAGE_CHILDREN) - cpu);
     }
     std::printf("file: %.1f MB\n", megabytes);
+    std::printf("(\"posted to a counter\" posts into an observer that keeps nothing; \"into a result collection\" "
+                "is the path a scan takes)\n");
     std::printf("cat > /dev/null: %.3f s wall (%.0f MB/s), %.3f s CPU (%.0f MB/s)\n", catFigures.wall,
                 megabytes / catFigures.wall, catFigures.cpu, megabytes / catFigures.cpu);
 
