@@ -191,10 +191,10 @@ bool isValidUtf8(std::string_view text) {
 // The same check 16 bytes at a time with byte shuffles (SSSE3), after the lookup method of Keiser and
 // Lemire ("Validating UTF-8 in less than one instruction per byte", 2021): each byte and the three
 // before it are classified by three 16-entry tables whose entries are bits of the errors that the
-// pair of bytes can show; a block of ASCII only checks that no sequence was left open before it.
+// pair of bytes can show. The errors of all blocks are gathered and looked at once a kilobyte.
 namespace lookup {
 
-constexpr std::uint8_t kTooShort = 1 << 0;     // lead or ASCII, then lead or ASCII where a continuation belongs
+constexpr std::uint8_t kTooShort = 1 << 0;     // a lead, then ASCII or another lead
 constexpr std::uint8_t kTooLong = 1 << 1;      // ASCII, then a continuation
 constexpr std::uint8_t kOverlong3 = 1 << 2;    // e0, then 80 to 9f
 constexpr std::uint8_t kTooLarge = 1 << 3;     // above U+10FFFF: f4 90 and above, f5 and above
