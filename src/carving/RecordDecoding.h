@@ -164,15 +164,9 @@ inline std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t pos
     return 1;
 }
 
-// The text that GetStringFormChar makes of a field's bytes (up to the first 0: valid UTF-8 as it
-// is, anything else as the empty text), with the strict UTF-8 check done here, ASCII runs stepped
-// over many bytes at a time; only bytes that fail it go to the helper.
+// The text that GetStringFormChar makes of a field's bytes: up to the first 0, valid UTF-8 as it
+// is, anything else as the empty text.
 std::string fieldTextOf(std::string_view bytes);
-
-// Whether the text is strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF), by the
-// check fieldTextOf uses (16 bytes at a time where the processor can) or by the plain one.
-enum class Utf8Check { Best, Plain };
-bool isStrictUtf8(std::string_view text, Utf8Check how = Utf8Check::Best);
 
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.

@@ -1,5 +1,7 @@
 #include "ValueHelpers.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -77,59 +79,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// The same rules as decodeUtf8 (no overlong forms, no surrogates, nothing past U+10FFFF), checked
-// without building code points: every note body of a scan passes through here.
-bool isValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* const end = p + s.size();
-    const auto continuation = [](unsigned char b) { return (b & 0xC0) == 0x80; };
-    while (p < end) {
-        // Runs of ASCII are the common case: pass them eight bytes at a time, then step straight to
-        // the first byte with its high bit set.
-        std::uint64_t word;
-        while (end - p >= static_cast<std::ptrdiff_t>(sizeof word)) {
-            std::memcpy(&word, p, sizeof word);
-            if (const std::uint64_t high = word & 0x8080808080808080ULL) {
-                if constexpr (std::endian::native == std::endian::little) {
-                    p += static_cast<std::size_t>(std::countr_zero(high)) / 8;
-                }
-                break;
-            }
-            p += sizeof word;
-        }
-        if (p == end) {
-            break;
-        }
-        const unsigned char c = *p;
-        const std::ptrdiff_t left = end - p;
-        if (c < 0x80) {
-            ++p;
-        } else if (c < 0xC2) {
-            return false;
-        } else if (c < 0xE0) {
-            if (left < 2 || !continuation(p[1])) {
-                return false;
-            }
-            p += 2;
-        } else if (c < 0xF0) {
-            if (left < 3 || !continuation(p[1]) || !continuation(p[2]) || (c == 0xE0 && p[1] < 0xA0) ||
-                (c == 0xED && p[1] > 0x9F)) {
-                return false;
-            }
-            p += 3;
-        } else if (c < 0xF5) {
-            if (left < 4 || !continuation(p[1]) || !continuation(p[2]) || !continuation(p[3]) ||
-                (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F)) {
-                return false;
-            }
-            p += 4;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool localFields(std::int64_t value, std::tm& out) {
     if (value < std::numeric_limits<std::time_t>::min() || value > std::numeric_limits<std::time_t>::max()) {
         return false;
@@ -143,7 +92,7 @@ bool localFields(std::int64_t value, std::tm& out) {
 std::string GetStringFormChar(std::string_view bytes) {
     // Equal to decoding into UTF-32 with Char2Unicode and encoding back, without the round trip.
     const std::string_view text = upToNul(bytes);
-    if (!isValidUtf8(text)) {
+    if (!isStrictUtf8(text)) {
         return {};
     }
     return std::string(text);
