@@ -78,21 +78,6 @@ TEST(GetStringFormChar, StopsAtNul) {
     EXPECT_EQ(GetStringFormChar(std::string_view("ab\0cd", 5)), "ab");
 }
 
-class InvalidUtf8 : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(InvalidUtf8, GivesEmptyText) {
-    EXPECT_EQ(GetStringFormChar(GetParam()), "");
-    std::vector<std::uint32_t> units(GetParam().size() + 1, 7);
-    EXPECT_EQ(Char2Unicode(GetParam(), units.data(), units.size()), 0);
-    for (auto u : units) {
-        EXPECT_EQ(u, 0u);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Bytes, InvalidUtf8,
-                         ::testing::Values("abc\xff", "\xc3", "\xc0\xaf" /* overlong */, "\xed\xa0\x80" /* surrogate */,
-                                           "\xf4\x90\x80\x80" /* past U+10FFFF */, "a\x80z"));
-
 TEST(Char2Unicode, WritesUnitsAndTerminator) {
     std::uint32_t units[8];
     ASSERT_EQ(Char2Unicode("aé😀", units, 8), 3);
