@@ -166,16 +166,6 @@ void ResultCollection::rememberNote(const PRNoteNode& note) {
     }
 }
 
-bool ResultCollection::listsNoteContent(const PRNoteNode& note) const {
-    const OptText content = note.noteContent();
-    if (!content) {
-        return false;
-    }
-    return noteIndex_.any(std::hash<std::string_view>{}(*content), [&content](const PRNoteNode& listed) {
-        return listed.viewNoteContent([&content](const OptText& text) { return text && *text == *content; });
-    });
-}
-
 void ResultCollection::ScanNoteInfomationHandle(const PRNoteNodePtr& note) {
     rememberNote(*note);
     noteArray_.push_back(note);
@@ -184,14 +174,22 @@ void ResultCollection::ScanNoteInfomationHandle(const PRNoteNodePtr& note) {
 }
 
 void ResultCollection::ScanDelNoteInfomationHandle(const PRNoteNodePtr& note) {
-    if (!note->noteTitle() && !note->noteContent()) {
+    const auto hash = contentHash(*note);
+    if (!hash && !note->noteTitle()) {
         return;
     }
-    if (listsNoteContent(*note)) {
+    // Compared on the body alone; an absent body matches nothing.
+    if (hash && noteIndex_.any(*hash, [&note](const PRNoteNode& listed) {
+            return note->viewNoteContent([&listed](const OptText& body) {
+                return listed.viewNoteContent([&body](const OptText& text) { return text && *text == *body; });
+            });
+        })) {
         return;
     }
     note->setBDeleted(true);
-    rememberNote(*note);
+    if (hash) {
+        noteIndex_.insert(*hash, note.get());
+    }
     noteArray_.push_back(note);
     ++counters_.deleteeFilesNum;
     ++counters_.delNoteNum;

@@ -113,7 +113,6 @@ private:
     // and the record, not a second copy of the text; a hash match is confirmed on the text itself.
     using NoteIndex = ContentIndex<PRNoteNode>;
     void rememberNote(const PRNoteNode& note);
-    bool listsNoteContent(const PRNoteNode& note) const;
 
     NotificationCenter& nc_;
     std::vector<NotificationCenter::Token> tokens_;

@@ -56,17 +56,15 @@ std::optional<std::string> ScanContext::workingCopyOf(const std::string& backupF
 }
 
 void ScanContext::removeSomeArray() {
-    messageArray.clear();
-    chatMessageArray.clear();
-    contactArray.clear();
-    contactInfoArray.clear();
-    delContactValueArray.clear();
-    delContactArray.clear();
-    noteValueArray.clear();
-    noteArray.clear();
-    messageArray.shrink_to_fit();
-    noteArray.shrink_to_fit();
-    noteValueArray.shrink_to_fit();
+    // Assigning empty lists gives their memory back, not just their records.
+    messageArray = {};
+    chatMessageArray = {};
+    contactArray = {};
+    contactInfoArray = {};
+    delContactValueArray = {};
+    delContactArray = {};
+    noteValueArray = {};
+    noteArray = {};
     if (!workFolder_.empty()) {
         std::error_code ec;
         fs::remove_all(workFolder_, ec);
