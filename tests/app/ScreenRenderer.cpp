@@ -7,7 +7,6 @@
 #include "AppStyle.h"
 #include "FeedbackWindow.h"
 #include "MainWindow.h"
-#include "PRFeedBackView.h"
 #include "PRResultViewController.h"
 #include "PreferencesWindow.h"
 #include "QuarrowAppDelegate.h"
@@ -19,34 +18,31 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 using namespace quarrow;
 
 namespace {
 
-QString outDir;
-
-void settle(int ms = 50) {
+// Lets the event loop run for `ms` (or until `until` holds), so pending layouts and scans land.
+void settle(int ms, const std::function<bool()>& until = {}) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms) {
+    while (t.elapsed() < ms && !(until && until())) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 }
 
-void save(QWidget* w, const char* name) {
-    settle();
-    const QString path = outDir + "/" + name + ".png";
-    if (!w->grab().save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
+bool save(QWidget* w, const QString& dir, const char* name) {
+    settle(50);
+    const QString path = dir + "/" + name + ".png";
+    const bool ok = w->grab().save(path);
+    std::fprintf(ok ? stdout : stderr, ok ? "%s\n" : "could not write %s\n", qPrintable(path));
+    return ok;
 }
 
 } // namespace
@@ -59,87 +55,73 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quarrow_screens OUTDIR\n");
         return 2;
     }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(outDir);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    bool ok = true;
 
     apptest::PlatformScope platform;
-    QTemporaryDir userRoot;
-    QTemporaryDir emptyRoot;
+    QTemporaryDir userRoot, emptyRoot;
     apptest::makeBackup(userRoot.path(), "0c3e5a7b9d1f2e4c6a8b0d2f4e6a8c0e2b4d6f80", "Anna's iPhone", "iPhone4,1",
                         "6.1.3", apptest::sampleNotes());
     apptest::makeBackup(userRoot.path(), "7d9f1b3c5e7a9c1e3b5d7f9a1c3e5b7d9f1a3c5e", "Office iPad", "iPad2,1", "5.1.1",
-                        {{"Meeting", "Meeting\nAgenda for Monday", false}});
-
-    const QString samples = QString::fromUtf8(QUARROW_SAMPLE_ROOT);
-    {
-        // Home with no backups in the chosen folder: the sample backups are offered.
+                        {{"Meeting", "Meeting\nAgenda for Monday"}});
+    auto homeOver = [](const QTemporaryDir& root) {
         app::AppOptions options;
-        options.commandLineRoot = emptyRoot.path().toStdString();
-        options.sampleRoot = samples;
-        app::QuarrowAppDelegate delegate(options);
-        delegate.window()->show();
-        delegate.showIphoneDiskView();
-        save(delegate.window(), "home-none");
-        // Home listing the sample backups.
-        delegate.useSampleBackups();
-        save(delegate.window(), "home-samples");
-    }
+        options.commandLineRoot = root.path().toStdString();
+        options.sampleRoot = QString::fromUtf8(QUARROW_SAMPLE_ROOT);
+        auto delegate = std::make_unique<app::QuarrowAppDelegate>(options);
+        delegate->window()->show();
+        delegate->showIphoneDiskView();
+        return delegate;
+    };
     {
-        app::AppOptions options;
-        options.commandLineRoot = userRoot.path().toStdString();
-        options.sampleRoot = samples;
-        app::QuarrowAppDelegate delegate(options);
-        delegate.window()->show();
-        delegate.showIphoneDiskView();
-        save(delegate.window(), "home-backups");
-        delegate.openLeftDrawer();
-        save(delegate.resultDrawer(), "drawer");
-        delegate.closeLeftDrawer();
-
-        // The progress pane part-way through a scan, fed through the notification contract.
-        delegate.prepareResultView(delegate.deviceController().arrangedObjects().front());
-        auto& nc = NotificationCenter::defaultCenter();
-        for (int i = 0; i < 12; ++i) {
-            auto n = std::make_shared<PRNoteNode>();
-            n->setNoteContent("note " + std::to_string(i));
-            nc.post(ScanNotification::kNote, std::static_pointer_cast<PRObject>(n));
-        }
-        nc.post(ScanNotification::kProgress, 70LL);
-        save(delegate.window(), "progress");
-        delegate.resultViewController()->releaseUIMemory();
-        delegate.showBackupListWindow();
-        delegate.showMainView();
-
-        // A real scan of the first backup, ending on the Notes pane with a note's details.
-        const auto& rows = delegate.deviceController().arrangedObjects();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i]->strDeviceName() == std::optional<std::string>("Anna's iPhone")) {
-                delegate.diskTableView()->selectRow(static_cast<int>(i));
-            }
-        }
-        delegate.actScanIOSBackupFile();
-        QElapsedTimer t;
-        t.start();
-        while (delegate.isScanRunning() && t.elapsed() < 20000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        auto* table = delegate.resultViewController()->tableFor(Category::Note);
-        if (table->model()->rowCount() > 2) {
-            table->selectRow(1);
-            delegate.resultViewController()->tableViewSetObjectValue(true);
-        }
-        save(delegate.window(), "notes");
-
-        delegate.resultViewController()->clickFeedBack();
-        save(delegate.resultViewController()->feedbackWindow(), "feedback");
-        delegate.resultViewController()->ClickDontSendFeedBack();
-
-        delegate.ClickAbout();
-        save(delegate.aboutWindow(), "about");
-        delegate.ClickPerference();
-        save(delegate.prefernceWindow(), "preferences");
-        delegate.ClickWelcome();
-        save(delegate.leadWindow(), "welcome");
+        // No backups in the chosen folder: the sample backups are offered, then listed.
+        auto delegate = homeOver(emptyRoot);
+        ok &= save(delegate->window(), out, "home-none");
+        delegate->useSampleBackups();
+        ok &= save(delegate->window(), out, "home-samples");
     }
-    return 0;
+    auto delegate = homeOver(userRoot);
+    ok &= save(delegate->window(), out, "home-backups");
+    delegate->openLeftDrawer();
+    ok &= save(delegate->resultDrawer(), out, "drawer");
+    delegate->closeLeftDrawer();
+
+    // The progress pane part-way through a scan, fed through the notification contract.
+    delegate->prepareResultView(delegate->deviceController().arrangedObjects().front());
+    for (int i = 0; i < 12; ++i) {
+        auto n = std::make_shared<PRNoteNode>();
+        n->setNoteContent("note " + std::to_string(i));
+        NotificationCenter::defaultCenter().post(ScanNotification::kNote, std::static_pointer_cast<PRObject>(n));
+    }
+    NotificationCenter::defaultCenter().post(ScanNotification::kProgress, 70LL);
+    ok &= save(delegate->window(), out, "progress");
+    auto* rv = delegate->resultViewController();
+    rv->releaseUIMemory();
+    delegate->showBackupListWindow();
+    delegate->showMainView();
+
+    // A real scan of the iPhone backup, ending on the Notes pane with a note's details.
+    const auto& rows = delegate->deviceController().arrangedObjects();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i]->strDeviceName() == std::optional<std::string>("Anna's iPhone")) {
+            delegate->diskTableView()->selectRow(static_cast<int>(i));
+        }
+    }
+    delegate->actScanIOSBackupFile();
+    settle(20000, [&] { return !delegate->isScanRunning(); });
+    rv->tableFor(Category::Note)->selectRow(1);
+    rv->tableViewSetObjectValue(true);
+    ok &= save(delegate->window(), out, "notes");
+
+    rv->clickFeedBack();
+    ok &= save(rv->feedbackWindow(), out, "feedback");
+    rv->ClickDontSendFeedBack();
+    delegate->ClickAbout();
+    ok &= save(delegate->aboutWindow(), out, "about");
+    delegate->ClickPerference();
+    ok &= save(delegate->prefernceWindow(), out, "preferences");
+    delegate->ClickWelcome();
+    ok &= save(delegate->leadWindow(), out, "welcome");
+    return ok ? 0 : 1;
 }
