@@ -146,27 +146,40 @@ private slots:
         QCOMPARE(content->toPlainText().toStdString(), *notes[0]->noteContent());
     }
 
-    void tickingAppliesToTheWholeSelection() {
+    void ticksApplyToTheWholeSelectionAndSaveExportsThem() {
         std::vector<PRNoteNodePtr> notes;
         for (int i = 0; i < 5; ++i) {
-            notes.push_back(note("t" + std::to_string(i), "c" + std::to_string(i)));
+            notes.push_back(note("t" + std::to_string(i), "body " + std::to_string(i)));
         }
         auto* rv = results(notes);
         auto* table = rv->tableFor(Category::Note);
         auto* line = rv->findChild<QLabel*>("selecteFilelab");
         auto* save = rv->findChild<QPushButton*>("saveBtn");
-
         clickTick(table, 1); // selects row 1 alone, then ticks it
         QCOMPARE(line->text(), QString("You select 1 files in the recovery results."));
         QVERIFY(line->isVisible());
-
         table->selectionModel()->select(QItemSelection(table->model()->index(0, 0), table->model()->index(2, 0)),
                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         clickTick(table, 0); // one of three already ticked: the count rises by 2, the selection stays
         QCOMPARE(rv->collection().counters().selectedFilesNum, 3);
         QCOMPARE(table->selectionModel()->selectedRows().size(), 3);
-        QVERIFY(notes[0]->bSelected() && notes[2]->bSelected() && !notes[3]->bSelected());
-        QVERIFY(save->isEnabled());
+
+        QTest::mouseClick(save, Qt::LeftButton); // panel cancelled: nothing happens
+        QCOMPARE(platform->alerts.panelsShown(), 1u);
+        QVERIFY(!rv->isExporting());
+        const QString target = root->filePath("Export");
+        platform->alerts.answerNextPanel(target.toStdString());
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(rv->saveWindow()->windowModality(), Qt::WindowModal);
+        QVERIFY(rv->saveWindow()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!rv->isExporting(), 10000);
+        QVERIFY(!rv->saveWindow()->isVisible());
+        QFile file(target + "/Note/Notes.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY(text.contains("body 0") && text.contains("body 1") && text.contains("body 2"));
+        QVERIFY(!text.contains("body 3") && !text.contains("body 4"));
+        QCOMPARE(shown(platform->alerts), QStringList{kFinish}); // no alert at the end
 
         clickTick(table, 2); // unticks all three
         QCOMPARE(rv->collection().counters().selectedFilesNum, 0);
@@ -352,28 +365,6 @@ private slots:
             QVERIFY(!feedback->isVisible());
             QCOMPARE(platform->workspace.opened().size(), opened.size());
         }
-    }
-
-    void saveButtonExportsTheTickedNotes() {
-        auto* rv = results({note("Keep", "Keep me"), note("Skip", "Not me")});
-        rv->tableViewSetObjectValue(true); // row 0
-        auto* save = rv->findChild<QPushButton*>("saveBtn");
-        QTest::mouseClick(save, Qt::LeftButton); // panel cancelled: nothing happens
-        QCOMPARE(platform->alerts.panelsShown(), 1u);
-        QVERIFY(!rv->isExporting());
-
-        const QString target = root->filePath("Export");
-        platform->alerts.answerNextPanel(target.toStdString());
-        QTest::mouseClick(save, Qt::LeftButton);
-        QVERIFY(rv->saveWindow()->isVisible());
-        QCOMPARE(rv->saveWindow()->windowModality(), Qt::WindowModal);
-        QTRY_VERIFY_WITH_TIMEOUT(!rv->isExporting(), 10000);
-        QVERIFY(!rv->saveWindow()->isVisible());
-        QFile notes(target + "/Note/Notes.txt");
-        QVERIFY(notes.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(notes.readAll());
-        QVERIFY(text.contains("Keep me") && !text.contains("Not me"));
-        QCOMPARE(shown(platform->alerts), QStringList{kFinish}); // no alert at the end
     }
 };
 

@@ -14,36 +14,31 @@ bool RecordingWorkspace::openURL(const std::string& url) {
     return succeed;
 }
 
-bool RecordingWorkspace::openFile(const std::string& path) {
-    return openURL("file:" + path);
-}
-
-bool RecordingWorkspace::revealFile(const std::string& path) {
-    return openURL("reveal:" + path);
-}
-
 std::vector<std::string> RecordingWorkspace::opened() const {
     std::lock_guard lock(mutex_);
     return opened_;
 }
 
+namespace {
+
+void install(Host* host, UserDefaults* defaults, AlertPresenter* alerts, MainThread* mainThread, Workspace* workspace) {
+    Platform& p = Platform::current();
+    p.setHost(host);
+    p.setDefaults(defaults);
+    p.setAlerts(alerts);
+    p.setMainThread(mainThread);
+    p.setWorkspace(workspace);
+}
+
+} // namespace
+
 PlatformScope::PlatformScope() {
     defaults.setString("FirstStartData", "YES");
-    Platform& p = Platform::current();
-    p.setHost(&host);
-    p.setDefaults(&defaults);
-    p.setAlerts(&alerts);
-    p.setMainThread(&mainThread);
-    p.setWorkspace(&workspace);
+    install(&host, &defaults, &alerts, &mainThread, &workspace);
 }
 
 PlatformScope::~PlatformScope() {
-    Platform& p = Platform::current();
-    p.setHost(nullptr);
-    p.setDefaults(nullptr);
-    p.setAlerts(nullptr);
-    p.setMainThread(nullptr);
-    p.setWorkspace(nullptr);
+    install(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 namespace {
@@ -69,23 +64,20 @@ std::string makeBackup(const QString& root, const std::string& name, const std::
                                                        {"iTunes Version", "10.6.3"}}));
     fixtures::writeFile(folder + "/Manifest.plist", plist({{"Version", "9.1"}}));
     fixtures::NotesDbBuilder db(folder + "/" + BackupFileNames::kNotes);
-    std::int64_t pk = 1;
-    std::vector<std::int64_t> toDelete;
-    for (const NoteRow& n : notes) {
+    for (std::size_t i = 0; i < notes.size(); ++i) {
         fixtures::NoteSpec spec;
-        spec.pk = pk;
-        spec.title = n.title;
-        spec.content = n.body;
-        spec.modificationDate = 380000000.0 + static_cast<double>(pk) * 86400.0;
+        spec.pk = static_cast<std::int64_t>(i + 1);
+        spec.title = notes[i].title;
+        spec.content = notes[i].body;
+        spec.modificationDate = 380000000.0 + static_cast<double>(spec.pk) * 86400.0;
         spec.creationDate = spec.modificationDate - 3600.0;
         db.addNote(spec);
-        if (n.deleteAfter) {
-            toDelete.push_back(pk);
-        }
-        ++pk;
     }
-    for (auto k : toDelete) {
-        db.deleteNote(k);
+    // Deleted only once all are written, so no later insert reuses the freed space.
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (notes[i].deleteAfter) {
+            db.deleteNote(static_cast<std::int64_t>(i + 1));
+        }
     }
     db.close();
     return folder;
@@ -93,10 +85,9 @@ std::string makeBackup(const QString& root, const std::string& name, const std::
 
 std::vector<NoteRow> sampleNotes() {
     return {
-        {"Shopping list", "Shopping list\nMilk\nBread\nTomatoes\nCoffee beans", false},
-        {"Flight to Lisbon", "Flight to Lisbon\nTP 1351, gate B12, boarding 07:40\nSeat 14C", false},
-        {"Book ideas", "Book ideas\nA lighthouse keeper who collects lost letters.\nChapter one opens in winter.",
-         false},
+        {"Shopping list", "Shopping list\nMilk\nBread\nTomatoes\nCoffee beans"},
+        {"Flight to Lisbon", "Flight to Lisbon\nTP 1351, gate B12, boarding 07:40\nSeat 14C"},
+        {"Book ideas", "Book ideas\nA lighthouse keeper who collects lost letters.\nChapter one opens in winter."},
         {"Door code", "Door code\nBack entrance 4821, storage room 0734", true},
         {"Birthday gifts", "Birthday gifts\nMum: garden gloves\nTom: the blue scarf", true},
     };

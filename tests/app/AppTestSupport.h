@@ -20,8 +20,8 @@ namespace quarrow::apptest {
 class RecordingWorkspace : public Workspace {
 public:
     bool openURL(const std::string& url) override;
-    bool openFile(const std::string& path) override;
-    bool revealFile(const std::string& path) override;
+    bool openFile(const std::string& path) override { return openURL("file:" + path); }
+    bool revealFile(const std::string& path) override { return openURL("reveal:" + path); }
     std::vector<std::string> opened() const;
     bool succeed = true;
 
