@@ -145,7 +145,6 @@ struct Input {
 
 const Input kInputs[] = {
     {"Empty", [](const TempDir&) { return std::string(); }},
-    {"OneByte", [](const TempDir&) { return std::string("\x03"); }},
     {"NoZeros", [](const TempDir&) { return std::string(600, 'A'); }},
     {"RandomSmall", [](const TempDir&) { return biased(5000, 1, false); }},
     {"MarkAlphabet", [](const TempDir&) { return biased(5000, 11, true); }},
@@ -212,12 +211,8 @@ TEST_P(Differential, BytesNumbersAndFields) {
                 EXPECT_EQ(raw, ref.raw(at, n));
             }
             const int b = ref.byte(at);
-            EXPECT_EQ(getPageType(*reader, at), at == 0     ? -1
-                                                : b == 0x0d ? 1
-                                                : b == 0x05 ? 2
-                                                : b == 0x02 ? 3
-                                                : b == 0x0a ? 4
-                                                            : -1);
+            const auto type = at == 0 || b == 0 ? std::string::npos : std::string("\x0d\x05\x02\x0a").find(char(b));
+            EXPECT_EQ(getPageType(*reader, at), type == std::string::npos ? -1 : static_cast<int>(type) + 1);
             EXPECT_EQ(checkSQliteVersion(*reader, at), b == 2 ? 1 : 0);
 
             const std::int32_t k = static_cast<std::int32_t>(rng() % 22);

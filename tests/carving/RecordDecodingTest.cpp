@@ -165,20 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
         SlotCase{"TwoByteAbove4095", {0xa0, 0x00}, text("x"), true, false, 3, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Slots, ShortBuffersAreFilledToTheirEndAndNoFurther) {
-    Bytes f(8192, {{1001, {0x8f, 0x7d}}, {1020, text(std::string(1016, 'q'))}, {1101, {0x01}}, {1120, {7}}});
-    std::vector<std::uint8_t> small(17, 0xee);
-    std::int32_t dataoff = 0;
-    ASSERT_NE(AnalyseAlterbleDB(f.reader, 1, &dataoff, 1000, 20, {small.data(), 16}), nullptr);
-    EXPECT_EQ(dataoff, 1016);
-    EXPECT_EQ(small[15], 'q');
-    EXPECT_EQ(small[16], 0xee);
-    std::vector<std::uint8_t> two(3, 0xee); // an integer's 260-byte text field, cut
-    dataoff = 0;
-    ASSERT_NE(AnalyseTheDBDataFile(f.reader, 1, &dataoff, 1000, 100, 20, {two.data(), 2}), nullptr);
-    EXPECT_EQ(two, (std::vector<std::uint8_t>{'7', 0, 0xee}));
-}
-
 TEST(FieldText, BothUtf8ChecksAnswerAsTheHelper) {
     // Runs of ASCII longer than a check's step, with whole characters and broken pieces among them:
     // lone continuations, bad leads, overlong forms, surrogates, values past U+10FFFF, cut sequences.
