@@ -46,18 +46,4 @@ public:
     FixedHost host;
 };
 
-struct NoteRow {
-    const char* title;
-    const char* body;
-    bool deleteAfter = false;
-};
-
-// Writes a backup folder `root/name` the way iTunes lays one out: Info.plist, Manifest.plist and
-// the notes database under its fixed name, built with SQLite. Answers the folder's path.
-std::string makeBackup(const QString& root, const std::string& name, const std::string& deviceName,
-                       const std::string& productType, const std::string& version, const std::vector<NoteRow>& notes);
-
-// A few notes with several lines each, two of them deleted after being written.
-std::vector<NoteRow> sampleNotes();
-
 } // namespace quarrow::apptest

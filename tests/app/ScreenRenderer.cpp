@@ -60,15 +60,12 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     apptest::PlatformScope platform;
-    QTemporaryDir userRoot, emptyRoot;
-    apptest::makeBackup(userRoot.path(), "0c3e5a7b9d1f2e4c6a8b0d2f4e6a8c0e2b4d6f80", "Anna's iPhone", "iPhone4,1",
-                        "6.1.3", apptest::sampleNotes());
-    apptest::makeBackup(userRoot.path(), "7d9f1b3c5e7a9c1e3b5d7f9a1c3e5b7d9f1a3c5e", "Office iPad", "iPad2,1", "5.1.1",
-                        {{"Meeting", "Meeting\nAgenda for Monday"}});
-    auto homeOver = [](const QTemporaryDir& root) {
+    QTemporaryDir emptyRoot;
+    const QString samples = QString::fromUtf8(QUARROW_SAMPLE_ROOT);
+    auto homeOver = [&](const QString& root) {
         app::AppOptions options;
-        options.commandLineRoot = root.path().toStdString();
-        options.sampleRoot = QString::fromUtf8(QUARROW_SAMPLE_ROOT);
+        options.commandLineRoot = root.toStdString();
+        options.sampleRoot = samples;
         auto delegate = std::make_unique<app::QuarrowAppDelegate>(options);
         delegate->window()->show();
         delegate->showIphoneDiskView();
@@ -76,12 +73,12 @@ int main(int argc, char** argv) {
     };
     {
         // No backups in the chosen folder: the sample backups are offered, then listed.
-        auto delegate = homeOver(emptyRoot);
+        auto delegate = homeOver(emptyRoot.path());
         ok &= save(delegate->window(), out, "home-none");
         delegate->useSampleBackups();
         ok &= save(delegate->window(), out, "home-samples");
     }
-    auto delegate = homeOver(userRoot);
+    auto delegate = homeOver(samples);
     ok &= save(delegate->window(), out, "home-backups");
     delegate->openLeftDrawer();
     ok &= save(delegate->resultDrawer(), out, "drawer");
