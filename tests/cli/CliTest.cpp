@@ -5,101 +5,173 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 using namespace quarrow;
 using namespace quarrow::test;
 
 namespace {
 
-// Runs quarrow-cli with the arguments (shell-quoted by the caller), standard error discarded.
-CliResult cli(const std::string& arguments) {
-    return runCommand(std::string("TZ=UTC ") + shellQuoted(QUARROW_CLI_PATH) + " " + arguments + " 2>/dev/null");
+struct CliRun : CliResult {
+    std::string err;
+};
+
+std::optional<std::string> slurp(const std::string& path) {
+    if (!std::filesystem::is_regular_file(path)) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A backup of three notes, the third deleted, on a device whose name needs escaping.
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override {
         root = dir.makeDir("Backup");
         backup = dir.makeDir("Backup/0123456789abcdef0123456789abcdef01234567");
-        auto info = typicalInfo("Zoë's \"iPhone\"");
-        writeInfoPlist(backup, info);
+        writeInfoPlist(backup, typicalInfo("Zoë's \"iPhone\""));
         setModificationTime(backup + "/Info.plist", 1367403630);
         fixtures::NotesDbBuilder db(notesSqlitePath(backup));
         db.addNote({1, "Groceries", "<div>Groceries</div><div>Äpfel</div>", 352803900, 352803900});
         db.addNote({2, "日本", "<div>日本</div>", 352803960, 352803960});
+        db.addNote({3, "Secret", "<div>Secret</div><div>gone soon</div>", 352804020, 352804020});
+        db.deleteNote(3);
     }
+
+    // Runs quarrow-cli with the arguments ("@B" stands for the backup folder, "@F" for a plain
+    // file), collecting both streams.
+    CliRun cli(const std::vector<std::string>& args) {
+        const std::string file = dir.file("plain.txt");
+        std::ofstream(file) << "x";
+        std::string command = "TZ=UTC " + shellQuoted(QUARROW_CLI_PATH);
+        for (const auto& a : args) {
+            command += " " + shellQuoted(a == "@B" ? backup : a == "@F" ? file : a);
+        }
+        CliRun r;
+        static_cast<CliResult&>(r) = runCommand(command + " 2>" + shellQuoted(dir.file("stderr.txt")));
+        r.err = slurp(dir.file("stderr.txt")).value_or("");
+        return r;
+    }
+
     TempDir dir;
     std::string root, backup;
 };
 
-} // namespace
-
 TEST_F(Cli, ListsBackupsAsJson) {
-    const auto r = cli("backups --json --root " + shellQuoted(root));
-    ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("\"backupRoot\": \"" + root + "\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"strDeviceName\": \"Zoë's \\\"iPhone\\\"\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"strDeviceType\": \"Iphone 4S\""), std::string::npos);
-    EXPECT_NE(r.out.find("\"strDeviceBackUpTime\": \"2013-05-01 10:20\""), std::string::npos);
-    EXPECT_NE(r.out.find("\"deviceImage\": \"iphone\""), std::string::npos);
-    EXPECT_NE(r.out.find("\"backUpFilePath\": \"" + backup + "\""), std::string::npos);
-}
-
-TEST_F(Cli, AbsentTextsAreNull) {
     const auto bare = dir.makeDir("Backup/bare");
     writeInfoPlist(bare, {{"Device Name", "Bare"}});
     fixtures::writeFile(bare + "/x", "x");
-    const auto r = cli("backups --json --root " + shellQuoted(root));
-    EXPECT_NE(r.out.find("\"strDeviceSerial\": null"), std::string::npos) << r.out;
+    const auto r = cli({"backups", "--json", "--root", root});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& field :
+         {"\"backupRoot\": \"" + root + "\"", std::string(R"("strDeviceName": "Zoë's \"iPhone\"")"),
+          std::string(R"("strDeviceType": "Iphone 4S")"), std::string(R"("strDeviceBackUpTime": "2013-05-01 10:20")"),
+          "\"backUpFilePath\": \"" + backup + "\"", std::string(R"("strDeviceSerial": null)")}) {
+        EXPECT_NE(r.out.find(field), std::string::npos) << field << "\n" << r.out;
+    }
 }
 
-TEST_F(Cli, ScansNotesAsJson) {
-    const auto r = cli("scan --json " + shellQuoted(backup));
-    ASSERT_EQ(r.status, 0);
+TEST_F(Cli, ScansNotesAsJsonInListOrderAndLeavesTheBackupUntouched) {
+    const auto before = folderFingerprint(backup);
+    const auto r = cli({"scan", "--json", "@B"});
+    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"progress\": [70"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"BackUpFilesNum\": 2"), std::string::npos);
     const auto first = r.out.find("\"noteTitle\": \"Groceries\"");
-    const auto second = r.out.find("\"noteTitle\": \"日本\"");
     ASSERT_NE(first, std::string::npos);
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_LT(first, second);
+    EXPECT_LT(first, r.out.find("\"noteTitle\": \"日本\""));
     EXPECT_NE(r.out.find("\"noteDate\": \"03-07-2012 09:05\", \"uid\": -1, \"bDeleted\": false"), std::string::npos);
-}
-
-TEST_F(Cli, SummaryAndReadableOutput) {
-    const auto summary = cli("scan --summary " + shellQuoted(backup));
-    ASSERT_EQ(summary.status, 0);
-    EXPECT_EQ(summary.out.find("\"Notes\""), std::string::npos);
-    EXPECT_NE(summary.out.find("\"BackUpFilesNum\": 2"), std::string::npos);
-    const auto people = cli("scan " + shellQuoted(backup));
-    ASSERT_EQ(people.status, 0);
-    EXPECT_NE(people.out.find("Groceries"), std::string::npos);
-    EXPECT_NE(people.out.find("   | Äpfel"), std::string::npos) << people.out;
-}
-
-TEST_F(Cli, LeavesTheBackupUntouched) {
-    const auto before = folderFingerprint(backup);
-    ASSERT_EQ(cli("scan --summary " + shellQuoted(backup)).status, 0);
+    ASSERT_EQ(cli({"export", "@B", "--to", dir.file("out")}).status, 0);
     EXPECT_EQ(folderFingerprint(backup), before);
 }
 
-TEST_F(Cli, BadUsageExitsWithTwo) {
-    EXPECT_EQ(cli("").status, 2);
-    EXPECT_EQ(cli("frobnicate").status, 2);
-    EXPECT_EQ(cli("scan").status, 2);
-    EXPECT_EQ(cli("scan " + shellQuoted(dir.file("missing"))).status, 2);
-    fixtures::writeFile(dir.file("file"), "x");
-    EXPECT_EQ(cli("scan " + shellQuoted(dir.file("file"))).status, 2);
-    EXPECT_EQ(cli("backups --root").status, 2);
-    EXPECT_EQ(cli("--help").status, 0);
+TEST_F(Cli, ExportsEveryNoteIntoTheNamedFolder) {
+    const std::string target = dir.file("Brindle 2012-03-05 - 14.07.33");
+    const CliRun r = cli({"export", "@B", "--to", target});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto notes = slurp(target + "/Note/Notes.txt");
+    ASSERT_TRUE(notes);
+    EXPECT_NE(notes->find("Title:Groceries  Note:<div>Groceries</div><div>Äpfel</div>  Date:"), std::string::npos);
+    EXPECT_NE(notes->find("Title:日本  Note:<div>日本</div>  Date:"), std::string::npos);
+    EXPECT_EQ(slurp(target + "/CallHistory/Call History.txt"), "");
+    EXPECT_TRUE(std::filesystem::is_directory(target + "/Photo&Video"));
+    EXPECT_NE(r.out.find("Exporting: 100%"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("into " + target + "\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Cli, DeletedOnlyExportsExactlyTheDeletedRecords) {
+    const std::string target = dir.file("deleted");
+    const CliRun r = cli({"export", "--deleted-only", "@B", "--category", "Notes", "--to", target});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto notes = slurp(target + "/Note/Notes.txt");
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(notes->find("Groceries"), std::string::npos);
+    EXPECT_EQ(notes->find("Title:日本"), std::string::npos);
+    int existing = -1, deleted = -1, ticked = -1;
+    const auto at = r.out.find("Scanned ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find(": ", at), ": %d existing and %d deleted records; %d ticked",
+                          &existing, &deleted, &ticked),
+              3)
+        << r.out;
+    EXPECT_EQ(deleted, ticked);
+    int records = 0;
+    for (auto title = notes->find("Title:"); title != std::string::npos; title = notes->find("Title:", title + 1)) {
+        ++records;
+    }
+    EXPECT_EQ(records, ticked);
+}
+
+TEST_F(Cli, FolderThatCannotBeWrittenIsReportedWithStatus1) {
+    // Nothing can be created under /proc, not even by root.
+    const CliRun r = cli({"export", "@B", "--to", "/proc/quarrow-export-test"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("could not be written"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/proc/quarrow-export-test/Note"), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, DamagedOrEmptyFoldersScanLikeAnyOther) {
     const auto empty = dir.makeDir("empty");
-    auto r = cli("scan --json " + shellQuoted(empty));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("\"progress\": []"), std::string::npos) << r.out;
+    EXPECT_NE(cli({"scan", "--json", empty}).out.find("\"progress\": []"), std::string::npos);
     fixtures::writeFile(notesSqlitePath(empty), "garbage, not a database at all........................");
-    r = cli("scan --json " + shellQuoted(empty));
+    const auto r = cli({"scan", "--json", empty});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\"Notes\": []"), std::string::npos) << r.out;
 }
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+};
+
+class BadUsage : public Cli, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(BadUsage, ExitsWithTwoAndWritesNothingToStandardOutput) {
+    const CliRun r = cli(GetParam().args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Args, BadUsage,
+    ::testing::Values(
+        UsageCase{"NoCommand", {}, ""}, UsageCase{"UnknownCommand", {"frobnicate"}, ""},
+        UsageCase{"ScanWithoutFolder", {"scan"}, ""},
+        UsageCase{"ScanMissingFolder", {"scan", "/nonexistent/quarrow"}, ""},
+        UsageCase{"ScanAFile", {"scan", "@F"}, ""}, UsageCase{"RootWithoutValue", {"backups", "--root"}, ""},
+        UsageCase{"ExportNoBackup", {"export", "--to", "x"}, "needs a backup folder"},
+        UsageCase{"ExportNoTarget", {"export", "@B"}, "needs --to"},
+        UsageCase{"ExportTargetWithoutValue", {"export", "@B", "--to"}, "--to needs"},
+        UsageCase{"ExportBackupIsAFile", {"export", "@F", "--to", "x"}, "not a folder"},
+        UsageCase{"ExportTargetIsAFile", {"export", "@B", "--to", "@F"}, "not a folder"},
+        UsageCase{"ExportUnknownCategory", {"export", "@B", "--to", "x", "--category", "Photos"}, "unknown category"},
+        UsageCase{"ExportUnknownOption", {"export", "@B", "--to", "x", "--fast"}, "unknown option"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
