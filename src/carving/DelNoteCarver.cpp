@@ -166,7 +166,7 @@ private:
         return field_[0] != 0;
     }
     std::string fieldText() const {
-        return fieldTextOf(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
+        return GetStringFormChar(std::string_view(reinterpret_cast<const char*>(field_.data()), field_.size()));
     }
 
     using Reader = std::uint8_t* (*)(DbFileReader&, std::int32_t, std::int32_t*, std::int64_t, std::int64_t,
@@ -260,7 +260,7 @@ private:
                     dataoff += size;
                     // The field would hold these n bytes and zeros after them.
                     if (bytes[0] != 0) {
-                        set(fieldTextOf(std::string_view(reinterpret_cast<const char*>(bytes), n)));
+                        set(GetStringFormChar(std::string_view(reinterpret_cast<const char*>(bytes), n)));
                     }
                     return;
                 }

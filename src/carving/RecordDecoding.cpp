@@ -114,10 +114,6 @@ std::uint8_t* readTwoByteSlot(DbFileReader& file, std::int64_t slot, std::int64_
 
 } // namespace
 
-std::string fieldTextOf(std::string_view bytes) {
-    return GetStringFormChar(bytes);
-}
-
 std::int64_t integerFieldValue(std::int32_t serialType, const std::uint8_t* bytes) {
     const std::int32_t size = getFieldDataLengthBy(serialType);
     const std::uint64_t bits = readBigEndian({bytes, static_cast<std::size_t>(size)}, 0, size);

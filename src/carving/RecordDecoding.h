@@ -164,10 +164,6 @@ inline std::int32_t skipField(DbFileReader& file, bool twoByte, std::int32_t pos
     return 1;
 }
 
-// The text that GetStringFormChar makes of a field's bytes: up to the first 0, valid UTF-8 as it
-// is, anything else as the empty text.
-std::string fieldTextOf(std::string_view bytes);
-
 // 1 when the first two of `longth` bytes at offset are one of the deleted-row marks of the record
 // type (see the table in the source), else 0.
 std::int32_t getDeletedMark(DbFileReader& file, std::int64_t offset, std::int64_t longth, std::int32_t type);

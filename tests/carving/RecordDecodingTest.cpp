@@ -1,7 +1,6 @@
 #include "carving/RecordDecoding.h"
 
 #include "carving/RecordChecks.h"
-#include "scan/Utf8.h"
 #include "scan/ValueHelpers.h"
 
 #include <gtest/gtest.h>
@@ -164,32 +163,3 @@ INSTANTIATE_TEST_SUITE_P(
         SlotCase{"TwoByteLargest", {0x9f, 0x7f}, text("z"), true, true, 3 + 2041, "z"},
         SlotCase{"TwoByteAbove4095", {0xa0, 0x00}, text("x"), true, false, 3, ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FieldText, BothUtf8ChecksAnswerAsTheHelper) {
-    // Runs of ASCII longer than a check's step, with whole characters and broken pieces among them:
-    // lone continuations, bad leads, overlong forms, surrogates, values past U+10FFFF, cut sequences.
-    const std::string pieces[] = {"é",        "日",       "🙂",         "\xef\xbf\xbf", "\xf4\x8f\xbf\xbf",
-                                  "\x80",     "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-                                  "\xe6\x97", "\xf5",     "\xff"};
-    std::mt19937 rng(2024);
-    int valid = 0;
-    for (int round = 0; round < 40000; ++round) {
-        std::string s;
-        const unsigned share = 2 + rng() % 40;
-        for (std::size_t i = rng() % 60; i > 0; --i) {
-            const unsigned r = rng();
-            s += r % share < 2 ? pieces[5 + (r >> 8) % 8]
-                 : r % 3 == 0  ? pieces[(r >> 8) % 5]
-                               : std::string(1, char('a' + (r >> 8) % 26));
-        }
-        std::vector<std::uint32_t> units(s.size() + 1);
-        const bool want = s.empty() || Char2Unicode(s, units.data(), units.size()) > 0;
-        ASSERT_EQ(isStrictUtf8(s, Utf8Check::Best), want) << round;
-        ASSERT_EQ(isStrictUtf8(s, Utf8Check::Plain), want) << round;
-        ASSERT_EQ(fieldTextOf(s), GetStringFormChar(s)) << round;
-        valid += want;
-    }
-    EXPECT_GT(valid, 5000);
-    EXPECT_LT(valid, 36000);
-    EXPECT_EQ(fieldTextOf(std::string_view("abc\0\xff", 5)), "abc"); // the text ends at the first 0
-}

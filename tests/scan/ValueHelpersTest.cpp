@@ -1,4 +1,5 @@
 #include "scan/ValueHelpers.h"
+#include "scan/Utf8.h"
 
 #include "support/ScopedTimeZone.h"
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -172,22 +174,30 @@ TEST(SizeText, RoundTrips) {
     EXPECT_EQ(sizeFormString("K"), 0u);
 }
 
-TEST(GetStringFormChar, AgreesWithTheDecoderOnRandomBytes) {
-    // The fast validity check behind GetStringFormChar must accept exactly what Char2Unicode
-    // decodes: random strings biased towards lead and continuation bytes and the edge values.
-    const unsigned char interesting[] = {0x41, 0x7F, 0x80, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xED,
-                                         0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0x9F, 0xA0, 0x8F, 0x90};
-    unsigned seed = 7;
-    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-    std::vector<std::uint32_t> units(64);
-    for (int round = 0; round < 200000; ++round) {
-        std::string bytes;
-        const unsigned length = 1 + next() % 12;
-        for (unsigned k = 0; k < length; ++k) {
-            const unsigned r = next();
-            bytes += static_cast<char>(r % 3 ? interesting[(r >> 8) % sizeof interesting] : 1 + (r >> 8) % 255);
+TEST(Utf8, BothChecksAnswerAsTheDecoder) {
+    // Runs of ASCII longer than a check's step, with whole characters and broken pieces among them:
+    // lone continuations, bad leads, overlong forms, surrogates, values past U+10FFFF, cut sequences.
+    const std::string pieces[] = {"é",        "日",       "🙂",         "\xef\xbf\xbf", "\xf4\x8f\xbf\xbf",
+                                  "\x80",     "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+                                  "\xe6\x97", "\xf5",     "\xff"};
+    std::mt19937 rng(2024);
+    int valid = 0;
+    for (int round = 0; round < 40000; ++round) {
+        std::string s;
+        const unsigned share = 2 + rng() % 40;
+        for (std::size_t i = rng() % 60; i > 0; --i) {
+            const unsigned r = rng();
+            s += r % share < 2 ? pieces[5 + (r >> 8) % 8]
+                 : r % 3 == 0  ? pieces[(r >> 8) % 5]
+                               : std::string(1, char('a' + (r >> 8) % 26));
         }
-        const bool valid = Char2Unicode(bytes, units.data(), units.size()) > 0;
-        ASSERT_EQ(!GetStringFormChar(bytes).empty(), valid) << ::testing::PrintToString(bytes);
+        std::vector<std::uint32_t> units(s.size() + 1);
+        const bool want = s.empty() || Char2Unicode(s, units.data(), units.size()) > 0;
+        ASSERT_EQ(isStrictUtf8(s, Utf8Check::Best), want) << round;
+        ASSERT_EQ(isStrictUtf8(s, Utf8Check::Plain), want) << round;
+        ASSERT_EQ(GetStringFormChar(s) == s, want) << round;
+        valid += want;
     }
+    EXPECT_GT(valid, 5000);
+    EXPECT_LT(valid, 36000);
 }
