@@ -1,5 +1,7 @@
 #include "ItemDetails.h"
 
+#include "NoteText.h"
+
 namespace quarrow {
 
 namespace {
@@ -58,7 +60,7 @@ ItemDetail noteDetail(const PRNoteNode& n) {
     ItemDetail detail;
     detail.lines = {line("noteTitlelab", "Title: ", n.noteTitle()), line("noteDatelab", "Date: ", n.noteDate())};
     detail.hasLongText = true;
-    detail.longText = DetailLine{"noteContentView", textOf(n.noteContent()), true};
+    detail.longText = DetailLine{"noteContentView", visibleText(textOf(n.noteContent())), true};
     return detail;
 }
 

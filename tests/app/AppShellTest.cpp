@@ -9,6 +9,7 @@
 #include "PRResultViewController.h"
 #include "QuarrowAppDelegate.h"
 
+#include "results/NoteText.h"
 #include "scan/ScanRun.h"
 
 #include <QCheckBox>
@@ -153,7 +154,7 @@ private slots:
                  QString::fromStdString("Title: " + *notes[0]->noteTitle()));
         auto* content = rv->findChild<QPlainTextEdit*>("noteContentView");
         QTest::keyClicks(content, "typed");
-        QCOMPARE(content->toPlainText().toStdString(), *notes[0]->noteContent());
+        QCOMPARE(content->toPlainText().toStdString(), visibleText(*notes[0]->noteContent()));
     }
 
     void ticksApplyToTheWholeSelectionAndSaveExportsThem() {
