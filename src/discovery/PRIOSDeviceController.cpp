@@ -147,8 +147,7 @@ void PRIOSDeviceController::addDeviceNodeByPath(const std::string& path) {
     const std::string infoPath = path + "/Info.plist";
     const std::string manifestPath = path + "/Manifest.plist";
     auto info = PropertyList::readDictionary(infoPath);
-    // Status.plist decides nothing; it is read only so that a damaged one is reported.
-    (void)PropertyList::readDictionary(path + "/Status.plist");
+    // Status.plist decides nothing, so it is not read: a damaged or hostile one cannot stop the listing.
     auto manifest = PropertyList::readDictionary(manifestPath);
 
     auto node = std::make_shared<PRIOSDeviceNode>();

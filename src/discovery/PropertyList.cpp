@@ -1,14 +1,18 @@
 #include "PropertyList.h"
 
+#include "PropertyListBounds.h"
 #include "platform/Log.h"
+#include "platform/UniqueFd.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
 #include <plist/plist.h>
-#include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quarrow {
 
@@ -28,14 +32,21 @@ PropertyList::PropertyList(PropertyList&&) noexcept = default;
 PropertyList& PropertyList::operator=(PropertyList&&) noexcept = default;
 
 std::optional<PropertyList> PropertyList::readDictionary(const std::string& path, bool quietIfMissing) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (!quietIfMissing) {
-            systemLog("Property list is missing: " + path);
+    // Opened before it is looked at, without blocking, so that what is checked is what is read and a
+    // FIFO planted under the name cannot hang the listing.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd) {
+        const int error = errno;
+        struct stat link {};
+        if (error == ENOENT && ::lstat(path.c_str(), &link) == 0) {
+            systemLog("Property list is a link to nothing: " + path);
+        } else if (error != ENOENT || !quietIfMissing) {
+            systemLog("Property list cannot be opened (" + std::string(std::strerror(error)) + "): " + path);
         }
         return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         systemLog("Property list is not a regular file: " + path);
         return std::nullopt;
     }
@@ -43,21 +54,32 @@ std::optional<PropertyList> PropertyList::readDictionary(const std::string& path
         systemLog("Property list is too large to be one: " + path);
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        systemLog("Property list cannot be read: " + path);
-        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::pread(fd.get(), bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            systemLog("Property list cannot be read: " + path);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break; // it shrank since fstat: parse what is there
+        }
+        got += static_cast<std::size_t>(n);
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        systemLog("Property list cannot be read: " + path);
-        return std::nullopt;
-    }
-    return fromMemory(bytes.str(), path);
+    bytes.resize(got);
+    return fromMemory(bytes, path);
 }
 
 std::optional<PropertyList> PropertyList::fromMemory(const std::string& bytes, const std::string& origin) {
+    // libplist recurses as deep as the list nests: a hostile file must be refused before it gets there.
+    if (const auto refused = propertyListOutOfBounds(bytes)) {
+        systemLog("Property list is refused (" + *refused + "): " + origin);
+        return std::nullopt;
+    }
     plist_t root = nullptr;
     if (!bytes.empty()) {
         plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &root);

@@ -57,6 +57,78 @@ void writeBinaryStatus(const std::string& backupFolder) {
     writeBinary(backupFolder + "/Status.plist", root);
 }
 
+namespace {
+void appendBigEndian(std::string& out, std::uint64_t value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+void appendMarker(std::string& out, unsigned type, std::size_t count) {
+    if (count < 15) {
+        out += static_cast<char>(type << 4 | count);
+        return;
+    }
+    out += static_cast<char>(type << 4 | 0x0F);
+    out += static_cast<char>(0x12); // a 4-byte integer follows
+    appendBigEndian(out, count, 4);
+}
+} // namespace
+
+std::string binaryPlist(const std::vector<BinaryObject>& objects, std::uint32_t top) {
+    std::string out = "bplist00";
+    std::vector<std::uint64_t> offsets;
+    for (const auto& object : objects) {
+        offsets.push_back(out.size());
+        switch (object.kind) {
+        case BinaryObject::String:
+            appendMarker(out, 0x5, object.text.size());
+            out += object.text;
+            break;
+        case BinaryObject::Array:
+            appendMarker(out, 0xA, object.refs.size());
+            break;
+        case BinaryObject::Dictionary:
+            appendMarker(out, 0xD, object.refs.size() / 2);
+            break;
+        }
+        for (const auto ref : object.refs) {
+            appendBigEndian(out, ref, 4);
+        }
+    }
+    const std::uint64_t table = out.size();
+    for (const auto offset : offsets) {
+        appendBigEndian(out, offset, 4);
+    }
+    out.append(6, '\0');
+    out += static_cast<char>(4); // bytes per offset
+    out += static_cast<char>(4); // bytes per reference
+    appendBigEndian(out, objects.size(), 8);
+    appendBigEndian(out, top, 8);
+    appendBigEndian(out, table, 8);
+    return out;
+}
+
+std::string nestedBinaryPlist(std::size_t depth) {
+    std::vector<BinaryObject> objects(depth);
+    for (std::size_t i = 0; i + 1 < depth; ++i) {
+        objects[i] = {BinaryObject::Array, {static_cast<std::uint32_t>(i + 1)}, {}};
+    }
+    objects.back() = {BinaryObject::Array, {}, {}};
+    return binaryPlist(objects);
+}
+
+std::string nestedXmlPlist(std::size_t depth) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+    for (std::size_t i = 0; i < depth; ++i) {
+        out += "<array>";
+    }
+    for (std::size_t i = 0; i < depth; ++i) {
+        out += "</array>";
+    }
+    return out + "</plist>\n";
+}
+
 Keys typicalInfo(const std::string& name) {
     return {{"Device Name", name},         {"Display Name", name},
             {"Product Type", "iPhone4,1"}, {"Product Version", "6.1.3"},
