@@ -5,6 +5,7 @@
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
+#include "platform/TextEscapes.h"
 #include "results/NoteText.h"
 #include "results/ResultCollection.h"
 #include "scan/ScanNotifications.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr int kUsageError = 2;
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "quarrow-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "quarrow-cli: %s\n", terminalText(message).c_str());
     std::fprintf(stderr, "Try 'quarrow-cli --help'.\n");
     return kUsageError;
 }
@@ -32,8 +33,9 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string orEmpty(const OptText& text) {
-    return text.value_or("");
+// What the backup says, as it may be printed on a terminal.
+std::string shown(const OptText& text) {
+    return terminalText(text.value_or(""));
 }
 
 void printIndented(const std::string& text, const char* indent) {
@@ -41,7 +43,7 @@ void printIndented(const std::string& text, const char* indent) {
     while (start <= text.size()) {
         const auto end = text.find('\n', start);
         const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        std::printf("%s%s\n", indent, line.c_str());
+        std::printf("%s%s\n", indent, terminalText(line).c_str());
         if (end == std::string::npos) {
             break;
         }
@@ -59,7 +61,7 @@ int commandBackups(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) {
                 return usageError("--root needs a folder");
             }
-            root = args[++i];
+            root = argumentPath(args[++i]);
         } else {
             return usageError("unknown argument for backups: " + args[i]);
         }
@@ -73,7 +75,7 @@ int commandBackups(const std::vector<std::string>& args) {
         Platform::current().alerts().runModal(noBackupFilesAlert());
     }
     if (json) {
-        std::printf("{\"backupRoot\": %s, \"backups\": [", jsonString(backupRoot).c_str());
+        std::printf("{\"backupRoot\": %s, \"backups\": [", jsonPath(backupRoot).c_str());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const auto& n = *rows[i];
             std::printf("%s\n  {\"strDeviceName\": %s, \"strDeviceSize\": %s, \"strDeviceBackUpTime\": %s, "
@@ -82,22 +84,22 @@ int commandBackups(const std::vector<std::string>& args) {
                         i ? "," : "", jsonString(n.strDeviceName()).c_str(), jsonString(n.strDeviceSize()).c_str(),
                         jsonString(n.strDeviceBackUpTime()).c_str(), jsonString(n.strDeviceSerial()).c_str(),
                         jsonString(n.strDeviceType()).c_str(), jsonString(n.strIOSVersion()).c_str(),
-                        jsonString(n.itunesVersion()).c_str(), jsonString(n.backUpFilePath()).c_str(),
+                        jsonString(n.itunesVersion()).c_str(), jsonPath(n.backUpFilePath()).c_str(),
                         jsonString(n.deviceImage()).c_str());
         }
         std::printf("%s]}\n", rows.empty() ? "" : "\n");
         return 0;
     }
-    std::printf("Backup root: %s\n", backupRoot.c_str());
+    std::printf("Backup root: %s\n", terminalText(backupRoot).c_str());
     int index = 0;
     for (const auto& row : rows) {
         const auto& n = *row;
-        std::printf("\n%d. %s\n", ++index, orEmpty(n.strDeviceName()).c_str());
-        std::printf("   Type:        %s (iOS %s)\n", n.strDeviceType().value_or("unknown device").c_str(),
-                    orEmpty(n.strIOSVersion()).c_str());
-        std::printf("   Backed up:   %s\n", orEmpty(n.strDeviceBackUpTime()).c_str());
-        std::printf("   Serial:      %s\n", orEmpty(n.strDeviceSerial()).c_str());
-        std::printf("   Folder:      %s\n", orEmpty(n.backUpFilePath()).c_str());
+        std::printf("\n%d. %s\n", ++index, shown(n.strDeviceName()).c_str());
+        std::printf("   Type:        %s (iOS %s)\n", shown(n.strDeviceType().value_or("unknown device")).c_str(),
+                    shown(n.strIOSVersion()).c_str());
+        std::printf("   Backed up:   %s\n", shown(n.strDeviceBackUpTime()).c_str());
+        std::printf("   Serial:      %s\n", shown(n.strDeviceSerial()).c_str());
+        std::printf("   Folder:      %s\n", shown(n.backUpFilePath()).c_str());
     }
     return 0;
 }
@@ -117,7 +119,7 @@ int commandScan(const std::vector<std::string>& args) {
         } else if (folder) {
             return usageError("scan takes one backup folder");
         } else {
-            folder = arg;
+            folder = argumentPath(arg);
         }
     }
     if (!folder) {
@@ -132,7 +134,7 @@ int commandScan(const std::vector<std::string>& args) {
     const ResultCounters& c = collection.counters();
 
     if (output != ScanOutput::Readable) {
-        std::printf("{\"backup\": %s, \"progress\": [", jsonString(*folder).c_str());
+        std::printf("{\"backup\": %s, \"progress\": [", jsonPath(*folder).c_str());
         for (std::size_t i = 0; i < progress.size(); ++i) {
             std::printf("%s%lld", i ? ", " : "", progress[i]);
         }
@@ -153,7 +155,7 @@ int commandScan(const std::vector<std::string>& args) {
         return 0;
     }
 
-    std::printf("Backup: %s\n", folder->c_str());
+    std::printf("Backup: %s\n", terminalText(*folder).c_str());
     std::printf("Progress:");
     for (long long p : progress) {
         std::printf(" %lld%%", p);
@@ -163,11 +165,11 @@ int commandScan(const std::vector<std::string>& args) {
     std::printf("\nNotes (%zu)\n", notes.size());
     int index = 0;
     for (const auto& note : notes) {
-        std::printf("\n%d. %s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", orEmpty(note->noteTitle()).c_str());
-        if (const auto date = orEmpty(note->noteDate()); !date.empty()) {
+        std::printf("\n%d. %s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", shown(note->noteTitle()).c_str());
+        if (const auto date = shown(note->noteDate()); !date.empty()) {
             std::printf("   %s\n", date.c_str());
         }
-        printIndented(visibleText(orEmpty(note->noteContent())), "   | ");
+        printIndented(visibleText(note->noteContent().value_or("")), "   | ");
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "ExportCommand.h"
 
 #include "CliCommands.h"
+#include "Json.h"
+#include "platform/TextEscapes.h"
 #include "results/ExportRun.h"
 #include "results/ResultCollection.h"
 
@@ -25,7 +27,7 @@ struct Options {
 };
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "quarrow-cli: export: %s (see 'quarrow-cli export --help')\n", message.c_str());
+    std::fprintf(stderr, "quarrow-cli: export: %s (see 'quarrow-cli export --help')\n", terminalText(message).c_str());
     return kUsageError;
 }
 
@@ -57,7 +59,7 @@ int parse(const std::vector<std::string>& args, Options& options) {
             if (haveTarget) {
                 return usageError("--to given twice");
             }
-            options.exportFolder = args[++i];
+            options.exportFolder = argumentPath(args[++i]);
             haveTarget = true;
         } else if (arg == "--deleted-only") {
             options.deletedOnly = true;
@@ -87,7 +89,7 @@ int parse(const std::vector<std::string>& args, Options& options) {
         } else if (haveBackup) {
             return usageError("export takes one backup folder");
         } else {
-            options.backupFolder = arg;
+            options.backupFolder = argumentPath(arg);
             haveBackup = true;
         }
     }
@@ -201,8 +203,9 @@ int runExportCommand(const std::vector<std::string>& args) {
         tickRecords(collection, collection.callHistoryArray(), options.deletedOnly);
     }
     const std::int32_t ticked = collection.counters().selectedFilesNum;
-    std::printf("Scanned %s: %d existing and %d deleted records; %d ticked for export.\n", options.backupFolder.c_str(),
-                collection.counters().BackUpFilesNum, collection.counters().deleteeFilesNum, ticked);
+    std::printf("Scanned %s: %d existing and %d deleted records; %d ticked for export.\n",
+                terminalText(options.backupFolder).c_str(), collection.counters().BackUpFilesNum,
+                collection.counters().deleteeFilesNum, ticked);
     std::fflush(stdout);
 
     ExportRun run(collection, exportFolder);
@@ -220,12 +223,12 @@ int runExportCommand(const std::vector<std::string>& args) {
     run.recoverFilesThread();
 
     const auto failures = run.failures();
-    std::printf("Exported %d records into %s\n", run.exportedCount(), exportFolder.c_str());
+    std::printf("Exported %d records into %s\n", run.exportedCount(), terminalText(exportFolder).c_str());
     if (!failures.empty()) {
         std::fprintf(stderr, "quarrow-cli: export: %zu %s could not be written:\n", failures.size(),
                      failures.size() == 1 ? "item" : "items");
         for (const auto& f : failures) {
-            std::fprintf(stderr, "  %s: %s\n", f.path.c_str(), f.reason.c_str());
+            std::fprintf(stderr, "  %s: %s\n", terminalText(f.path).c_str(), terminalText(f.reason).c_str());
         }
         return kWriteFailed;
     }

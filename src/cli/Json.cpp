@@ -1,52 +1,18 @@
 #include "Json.h"
 
+#include "platform/TextEscapes.h"
+
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace quarrow::cli {
-
-namespace {
-
-// Length of the valid UTF-8 sequence starting at i, or 0 when the bytes there are not one.
-std::size_t validSequence(std::string_view s, std::size_t i) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    std::size_t n;
-    unsigned lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        lo = c == 0xE0 ? 0xA0 : 0x80;
-        hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        lo = c == 0xF0 ? 0x90 : 0x80;
-        hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < n) {
-        return 0;
-    }
-    if (b(i + 1) < lo || b(i + 1) > hi) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return n;
-}
-
-} // namespace
 
 std::string jsonString(std::string_view text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
-            const std::size_t n = validSequence(text, i);
+            const std::size_t n = utf8SequenceLength(text, i);
             if (n == 0) {
                 out += "\xEF\xBF\xBD";
                 ++i;
@@ -88,6 +54,31 @@ std::string jsonString(std::string_view text) {
 
 std::string jsonString(const std::optional<std::string>& text) {
     return text ? jsonString(std::string_view(*text)) : "null";
+}
+
+std::string jsonPath(std::string_view path) {
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t n = utf8SequenceLength(path, i);
+        if (n == 0) {
+            return jsonString(fileUriOf(path));
+        }
+        i += n;
+    }
+    return jsonString(path);
+}
+
+std::string jsonPath(const std::optional<std::string>& path) {
+    return path ? jsonPath(std::string_view(*path)) : "null";
+}
+
+std::string argumentPath(const std::string& argument) {
+    struct stat st {};
+    if (::lstat(argument.c_str(), &st) != 0) {
+        if (auto path = pathOfFileUri(argument)) {
+            return *path;
+        }
+    }
+    return argument;
 }
 
 } // namespace quarrow::cli

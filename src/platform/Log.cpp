@@ -1,5 +1,7 @@
 #include "Log.h"
 
+#include "TextEscapes.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -12,8 +14,10 @@ std::mutex stderrMutex;
 } // namespace
 
 void StderrLogSink::write(std::string_view line) {
+    // Lines name files of the backup, whose names may carry escape codes meant for the terminal.
+    const std::string shown = terminalText(line);
     std::lock_guard lock(stderrMutex);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }

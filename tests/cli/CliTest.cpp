@@ -1,4 +1,5 @@
 #include "DeviceDb.h"
+#include "platform/TextEscapes.h"
 #include "support/BackupBuilder.h"
 #include "support/CliRunner.h"
 #include "support/TempDir.h"
@@ -173,5 +174,36 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ExportUnknownCategory", {"export", "@B", "--to", "x", "--category", "Photos"}, "unknown category"},
         UsageCase{"ExportUnknownOption", {"export", "@B", "--to", "x", "--fast"}, "unknown option"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// A backup whose folder name is not UTF-8 and whose device name and note title carry escape codes.
+TEST_F(Cli, HostileNamesAreEscapedOnTerminalsAndPathsComeBackWhole) {
+    const std::string odd = dir.makeDir("Backup/caf\xe9\x1b[2J");
+    writeInfoPlist(odd, typicalInfo("\x1b]0;owned\x07Phone"));
+    fixtures::NotesDbBuilder db(notesSqlitePath(odd));
+    db.addNote({1, "Title\x1b[31m", "<div>body\x1b[2J</div>", 352803900, 352803900});
+
+    for (const auto& args : {std::vector<std::string>{"backups", "--root", root}, std::vector<std::string>{"scan", odd},
+                             std::vector<std::string>{"scan", "/nowhere\x1b[2J"}}) {
+        const CliRun r = cli(args);
+        EXPECT_EQ((r.out + r.err).find('\x1b'), std::string::npos) << r.out << r.err;
+    }
+    EXPECT_NE(cli({"backups", "--root", root}).out.find("\\x1b]0;owned\\x07Phone"), std::string::npos);
+
+    const CliRun listed = cli({"backups", "--json", "--root", root});
+    const auto at = listed.out.find("\"backUpFilePath\": \"file://");
+    ASSERT_NE(at, std::string::npos) << listed.out;
+    const auto start = listed.out.find("file://", at);
+    const std::string uri = listed.out.substr(start, listed.out.find('"', start) - start);
+    EXPECT_EQ(pathOfFileUri(uri), odd);
+
+    const CliRun scanned = cli({"scan", "--json", uri});
+    ASSERT_EQ(scanned.status, 0) << scanned.err;
+    EXPECT_NE(scanned.out.find("{\"backup\": \"" + uri + "\""), std::string::npos) << scanned.out;
+    EXPECT_NE(scanned.out.find("\"noteTitle\": \"Title\\u001b[31m\""), std::string::npos) << scanned.out;
+}
 
 } // namespace
