@@ -27,9 +27,10 @@ class ExportOutput {
 public:
     virtual ~ExportOutput() = default;
 
-    // Creates the folder with all missing parents; an existing folder is fine.
+    // Creates the folder with all missing parents; an existing folder is fine, a link to one is not.
     virtual bool createDirectories(const std::string& path, std::string& error) = 0;
-    // Opens a file for writing raw bytes, created or emptied.
+    // Creates a new file for writing raw bytes. Fails when anything is already at the path, a link
+    // included, so that nothing planted in the export folder can redirect the write elsewhere.
     virtual std::unique_ptr<ExportFile> openForWriting(const std::string& path, std::string& error) = 0;
     // Renames, replacing an existing target.
     virtual bool replaceItem(const std::string& from, const std::string& to, std::string& error) = 0;
@@ -39,6 +40,10 @@ public:
     // Removes a file; answers false when there was nothing to remove or it could not be removed.
     virtual bool removeItem(const std::string& path) = 0;
 
+    // Creates a new hidden file beside `path` under a name no one can guess beforehand
+    // (".export-<random>.tmp") and answers it and its path, or nothing (and the error).
+    std::unique_ptr<ExportFile> createTemporaryBeside(const std::string& path, std::string& temporary,
+                                                      std::string& error);
     // Writes the whole text to a temporary file beside `path`, then renames it over `path`: either
     // the complete new text is there or the old state is kept. Nothing is left behind on failure.
     bool writeAtomically(const std::string& path, std::string_view bytes, std::string& error);

@@ -239,8 +239,11 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
         addFailure({target, "could not be copied: it is the source file itself"});
         return;
     }
+    // Written beside the target and renamed over it, so that whatever is at the target's name, a
+    // link planted there included, is replaced and never written through.
     std::string error;
-    auto out = output_.openForWriting(target, error);
+    std::string temporary;
+    auto out = output_.createTemporaryBeside(target, temporary, error);
     if (!out) {
         addFailure({target, "could not be created: " + error});
         return;
@@ -264,10 +267,14 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
         error = "could not be written: " + out->error();
         ok = false;
     }
+    if (ok && !output_.replaceItem(temporary, target, error)) {
+        error = "could not be written: " + error;
+        ok = false;
+    }
     if (!ok) {
-        // A partial copy would pass for the whole file; take it away and say so.
+        // A partial copy would pass for the whole file: it never takes the target's name.
         out.reset();
-        output_.removeItem(target);
+        output_.removeItem(temporary);
         addFailure({target, std::move(error)});
     }
 }

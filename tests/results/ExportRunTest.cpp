@@ -192,4 +192,67 @@ TEST_F(Export, ReadOnlyFolderIsReportedForEveryCategory) {
     EXPECT_EQ(workspace.opened, std::vector<std::string>{parent + "/Export"});
 }
 
+// Someone who can write into the export folder plants links where the export will write, hoping it
+// writes through them.
+TEST_F(Export, PlantedLinksNeverSendAWriteOutsideTheExportFolder) {
+    const std::string victim = dir.file("victim.txt");
+    spit(victim, "precious");
+    const std::string elsewhere = dir.makeDir("elsewhere");
+    const std::string target = exportPath();
+    dir.makeDir(std::filesystem::path(target).filename().string() + "/Photo&Video");
+    dir.makeDir(std::filesystem::path(target).filename().string() + "/Note");
+    ASSERT_EQ(::symlink(victim.c_str(), (target + "/Photo&Video/12.MOV").c_str()), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), (target + "/Contact").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), (target + "/Note/TXT.txt").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), (target + "/Note/Notes.txt").c_str()), 0);
+
+    const std::string source = dir.file("source.mov");
+    spit(source, "movie bytes");
+    collection.ScanMovNodeToMainThreadHandle(source);
+    collection.photoAndVideoArray()[0]->setFileNodeName("12.MOV");
+    collection.setSelected(collection.photoAndVideoArray(), true);
+    auto contact = makeContact("Anne");
+    auto note = makeNote("Shopping", "milk", "03-05-2012 14:07");
+    collection.ScanContactInfomationHandle(contact);
+    collection.ScanNoteInfomationHandle(note);
+    tick(contact);
+    tick(note);
+
+    const auto failures = exportTo(target);
+
+    EXPECT_EQ(slurp(victim), "precious");
+    EXPECT_TRUE(treeOf(elsewhere).empty());
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, target + "/Contact");
+    EXPECT_NE(failures[0].reason.find("symbolic link"), std::string::npos) << failures[0].reason;
+    // The links at file names are replaced, not written through.
+    EXPECT_EQ(slurp(target + "/Photo&Video/12.MOV"), "movie bytes");
+    EXPECT_FALSE(std::filesystem::is_symlink(target + "/Photo&Video/12.MOV"));
+    EXPECT_EQ(slurp(target + "/Note/TXT.txt"), "Title:Shopping  Note:milk  Date:03-05-2012 14:07  \n\n");
+}
+
+TEST(ExportOutput, TemporariesAreNewFilesUnderNamesNoOneCanGuess) {
+    TempDir dir;
+    DiskExportOutput output;
+    std::string error;
+    ASSERT_EQ(::symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
+    EXPECT_EQ(output.openForWriting(dir.file("link"), error), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("target")));
+    spit(dir.file("kept"), "kept");
+    EXPECT_EQ(output.openForWriting(dir.file("kept"), error), nullptr);
+    EXPECT_EQ(slurp(dir.file("kept")), "kept");
+
+    std::set<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        std::string temporary;
+        auto file = output.createTemporaryBeside(dir.file("Notes.txt"), temporary, error);
+        ASSERT_NE(file, nullptr) << error;
+        const std::string name = std::filesystem::path(temporary).filename().string();
+        EXPECT_EQ(name.find(std::to_string(::getpid())), std::string::npos) << name;
+        EXPECT_EQ(name.size(), std::string(".export-").size() + 24 + std::string(".tmp").size()) << name;
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 3u);
+}
+
 } // namespace
