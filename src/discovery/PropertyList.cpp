@@ -103,14 +103,15 @@ std::optional<std::string> PropertyList::text(const std::string& key) const {
     }
     switch (plist_get_node_type(item)) {
     case PLIST_STRING: {
-        char* value = nullptr;
-        plist_get_string_val(item, &value);
+        // Not plist_get_string_val: it aborts the process on a string holding a NUL byte. libplist
+        // keeps such a string cut at the NUL, with the uncut length beside it, so the text is what
+        // comes before the first NUL.
+        std::uint64_t length = 0;
+        const char* value = plist_get_string_ptr(item, &length);
         if (!value) {
             return std::nullopt;
         }
-        std::string out(value);
-        std::free(value);
-        return out;
+        return std::string(value, ::strnlen(value, static_cast<std::size_t>(length)));
     }
     case PLIST_UINT: {
         std::uint64_t v = 0;

@@ -169,3 +169,23 @@ TEST_F(HostilePropertyLists, LinksAndSpecialFilesAreReportedNotFollowedIntoTroub
     EXPECT_TRUE(controller.arrangedObjects().empty());
     EXPECT_TRUE(log.contains("Property list is not a regular file: " + fifo + "/Info.plist"));
 }
+
+// libplist's own string getter aborts the process on a string that holds a NUL byte; the name is
+// what comes before the NUL.
+TEST_F(HostilePropertyLists, NameHoldingANulByteIsReadUpToIt) {
+    const auto folder = dir.makeDir("Backup/nul");
+    fixtures::writeFile(folder + "/x", "x");
+    fixtures::writeFile(folder + "/Info.plist", xmlPlist({{"Device Name", std::string("Anna\0Phone", 10)}}));
+    fixtures::writeFile(folder + "/Manifest.plist",
+                        binaryPlist({{BinaryObject::Dictionary, {1, 2}, {}},
+                                     {BinaryObject::String, {}, "Lockdown"},
+                                     {BinaryObject::Dictionary, {3, 4}, {}},
+                                     {BinaryObject::String, {}, "DeviceName"},
+                                     {BinaryObject::String, {}, std::string("Ben\0iPad", 8)}}));
+    const auto manifest = PropertyList::readDictionary(folder + "/Manifest.plist");
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->dictionary("Lockdown")->text("DeviceName"), "Ben");
+    controller.addBackupsInRoot(root);
+    ASSERT_EQ(controller.arrangedObjects().size(), 1u);
+    EXPECT_EQ(controller.arrangedObjects()[0]->strDeviceName(), "Anna");
+}
