@@ -1,7 +1,9 @@
 #include "CliCommands.h"
 
+#include "CommandHelp.h"
 #include "ExportCommand.h"
 #include "Json.h"
+#include "ScanProgress.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
@@ -109,9 +111,12 @@ enum class ScanOutput { Readable, Json, Summary };
 int commandScan(const std::vector<std::string>& args) {
     std::optional<std::string> folder;
     ScanOutput output = ScanOutput::Readable;
+    bool showProgress = false;
     for (const auto& arg : args) {
         if (arg == "--json") {
             output = ScanOutput::Json;
+        } else if (arg == "--progress") {
+            showProgress = true;
         } else if (arg == "--summary") {
             output = ScanOutput::Summary;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
@@ -130,7 +135,21 @@ int commandScan(const std::vector<std::string>& args) {
     }
     ResultCollection collection;
     std::vector<long long> progress;
-    runScan(*folder, collection, &progress);
+    if (showProgress) {
+        // Progress is posted on the scan's worker, which the bar follows as it goes.
+        ScanProgress display = ScanProgress::onStandardError();
+        NotificationCenter& nc = NotificationCenter::defaultCenter();
+        const auto token = nc.addObserver(ScanNotification::kProgress, [&display](const Notification& n) {
+            if (const auto* value = n.number()) {
+                display.show(*value);
+            }
+        });
+        runScan(*folder, collection, &progress);
+        nc.removeObserver(token);
+        display.finish();
+    } else {
+        runScan(*folder, collection, &progress);
+    }
     const ResultCounters& c = collection.counters();
 
     if (output != ScanOutput::Readable) {
@@ -177,15 +196,7 @@ int commandScan(const std::vector<std::string>& args) {
 } // namespace
 
 void printUsage(std::FILE* out) {
-    std::fprintf(out, "Usage:\n"
-                      "  quarrow-cli backups [--root DIR] [--json]\n"
-                      "      List the device backups in the backup root (default: QUARROW_BACKUP_ROOT, or\n"
-                      "      ~/Library/Application Support/MobileSync/Backup).\n"
-                      "  quarrow-cli scan BACKUP_FOLDER [--json | --summary]\n"
-                      "      Scan one backup for existing and deleted notes. The backup is never modified.\n"
-                      "  quarrow-cli export BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...]\n"
-                      "      Scan, tick the chosen records and export them into DIR.\n"
-                      "      NAME is Notes, Contacts, Messages, CallHistory or Photo&Video.\n");
+    std::fputs(overviewText().c_str(), out);
 }
 
 bool runScan(const std::string& backupFolder, ResultCollection& collection, std::vector<long long>* progress) {
@@ -229,9 +240,29 @@ int run(int argc, char** argv) {
     }
     const std::string command = args.front();
     args.erase(args.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (command == "--help" || command == "-h" || (command == "help" && args.empty())) {
         printUsage(stdout);
         return 0;
+    }
+    if (command == "--version") {
+        std::printf("quarrow-cli %s\n", QUARROW_VERSION);
+        return 0;
+    }
+    if (command == "help") {
+        const CommandHelp* help = findCommandHelp(args.front());
+        if (!help || args.size() > 1) {
+            return usageError("help takes one command: " + args.front());
+        }
+        std::fputs(commandText(*help).c_str(), stdout);
+        return 0;
+    }
+    if (const CommandHelp* help = findCommandHelp(command)) {
+        for (const auto& arg : args) {
+            if (arg == "--help" || arg == "-h") {
+                std::fputs(commandText(*help).c_str(), stdout);
+                return 0;
+            }
+        }
     }
     // subcommands
     static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands{

@@ -138,35 +138,7 @@ void tickPhotos(ResultCollection& collection, bool deletedOnly) {
 
 } // namespace
 
-void printExportUsage(std::FILE* out) {
-    std::fprintf(out, "Usage: quarrow-cli export BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...]\n"
-                      "\n"
-                      "Scans the backup as 'scan' does, ticks the chosen records and exports them exactly as the\n"
-                      "application's save button does.\n"
-                      "\n"
-                      "  --to DIR         the export folder itself, as the application's save panel names it\n"
-                      "                   (for example \"Brindle 2012-03-05 - 14.07.33\"). It is created with its\n"
-                      "                   parents when missing; an existing folder is written into again, and\n"
-                      "                   then its earlier text files stay and the new text is left in TXT.txt.\n"
-                      "                   DIR receives Photo&Video/, Contact/ (Contacts.txt and one .vcf per\n"
-                      "                   contact), Message/Messages.txt, Note/Notes.txt and\n"
-                      "                   CallHistory/Call History.txt.\n"
-                      "  --deleted-only   tick only the records the scan found deleted.\n"
-                      "  --category NAME  tick records of this category only: Notes, Contacts, Messages,\n"
-                      "                   CallHistory or Photo&Video. Repeat it, or join names with commas.\n"
-                      "                   Without it, every category is ticked.\n"
-                      "\n"
-                      "Exit status: 0 when everything was written; 1 when something could not be written (each\n"
-                      "failure is listed on standard error); 2 for bad usage or a backup that is not a folder.\n");
-}
-
 int runExportCommand(const std::vector<std::string>& args) {
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            printExportUsage(stdout);
-            return 0;
-        }
-    }
     Options options;
     if (const int status = parse(args, options); status != 0) {
         return status;

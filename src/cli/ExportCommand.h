@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,8 +10,5 @@ namespace quarrow::cli {
 // into DIR exactly as the application's export does. Answers 0 when everything was written, 1 when
 // something could not be (listed on standard error), 2 for bad usage.
 int runExportCommand(const std::vector<std::string>& args);
-
-// The export command's own usage text.
-void printExportUsage(std::FILE* out);
 
 } // namespace quarrow::cli

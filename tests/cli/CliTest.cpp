@@ -1,4 +1,6 @@
 #include "DeviceDb.h"
+#include "cli/CommandHelp.h"
+#include "cli/ScanProgress.h"
 #include "platform/TextEscapes.h"
 #include "support/BackupBuilder.h"
 #include "support/CliRunner.h"
@@ -204,6 +206,63 @@ TEST_F(Cli, HostileNamesAreEscapedOnTerminalsAndPathsComeBackWhole) {
     ASSERT_EQ(scanned.status, 0) << scanned.err;
     EXPECT_NE(scanned.out.find("{\"backup\": \"" + uri + "\""), std::string::npos) << scanned.out;
     EXPECT_NE(scanned.out.find("\"noteTitle\": \"Title\\u001b[31m\""), std::string::npos) << scanned.out;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Cli, VersionAndHelpOfEachCommandComeFromTheCommandTable) {
+    const CliRun version = cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quarrow-cli " QUARROW_VERSION_TEXT "\n");
+    for (const auto& command : quarrow::cli::commandHelp()) {
+        const CliRun help = cli({"help", std::string(command.name)});
+        EXPECT_EQ(help.status, 0) << command.name;
+        EXPECT_EQ(help.out, quarrow::cli::commandText(command));
+        for (const auto& option : command.options) {
+            EXPECT_NE(help.out.find(std::string(option.flag)), std::string::npos) << option.flag;
+        }
+        if (command.name != "help") {
+            EXPECT_EQ(cli({std::string(command.name), "--help"}).out, help.out);
+        }
+    }
+    const CliRun unknown = cli({"help", "frobnicate"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.out.empty());
+}
+
+TEST_F(Cli, ProgressGoesToStandardErrorAsPercentagesWhenItIsNoTerminal) {
+    const CliRun r = cli({"scan", "--progress", "--summary", "@B"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("\r"), std::string::npos);
+    std::vector<int> shown;
+    for (std::size_t at = 0; (at = r.err.find('%', at)) != std::string::npos; ++at) {
+        const auto start = r.err.rfind('\n', at);
+        shown.push_back(std::atoi(r.err.c_str() + (start == std::string::npos ? 0 : start + 1)));
+    }
+    EXPECT_EQ(shown, (std::vector<int>{70, 96, 100})) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"backup\": ", 0), 0u) << r.out;
+}
+
+TEST(ScanProgress, DrawsABarInPlaceOnATerminal) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        quarrow::cli::ScanProgress bar(out, true);
+        bar.show(70);
+        bar.show(70);
+        bar.show(50); // progress never goes back
+        bar.finish();
+    }
+    std::fclose(out);
+    const std::string drawn(buffer, size);
+    std::free(buffer);
+    const std::string seventy = "\rScanning [" + std::string(28, '#') + std::string(12, '-') + "]  70%\x1b[K";
+    const std::string done = "\rScanning [" + std::string(40, '#') + "] 100%\x1b[K\n";
+    EXPECT_EQ(drawn, seventy + done);
 }
 
 } // namespace

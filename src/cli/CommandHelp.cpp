@@ -1,0 +1,320 @@
+#include "CommandHelp.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quarrow::cli {
+
+namespace {
+
+constexpr std::string_view kCategories = "Notes Contacts Messages CallHistory Photo&Video";
+
+const std::vector<CommandHelp> kCommands = {
+    {"backups",
+     "[--root DIR] [--json]",
+     "list the device backups in the backup root",
+     "",
+     ArgumentKind::None,
+     "Lists every device backup in the backup root with its device name, device type, iOS version, backup "
+     "time, serial number and folder. The root is DIR when given, else the folder named by the environment "
+     "variable QUARROW_BACKUP_ROOT, else ~/Library/Application Support/MobileSync/Backup.\n\n"
+     "On Linux, back a device up with libimobiledevice: idevicebackup2 backup DIR writes one backup folder "
+     "into DIR; list DIR with --root.\n\n"
+     "A folder is a backup when it holds at least two entries and an Info.plist or a Manifest.plist whose "
+     "root is a dictionary. Folders that are not backups, and damaged or hostile property lists, are passed "
+     "over with a line on standard error.",
+     {{"--root", "DIR", ArgumentKind::Folder, "list the backups in DIR instead of the default root."},
+      {"--json", "", ArgumentKind::None,
+       "print one JSON object: \"backupRoot\" and \"backups\", a list of objects with the fields strDeviceName, "
+       "strDeviceSize, strDeviceBackUpTime, strDeviceSerial, strDeviceType, strIOSVersion, itunesVersion, "
+       "backUpFilePath and deviceImage. A field the backup does not give is null. A path that is not UTF-8 is "
+       "written as a file URI (file:///...), which every path argument of quarrow-cli accepts back."}},
+     "0 when the root was looked at (also when it holds no backup); 2 for bad usage.",
+     "quarrow-cli backups --root ~/Backups --json"},
+    {"scan",
+     "BACKUP_FOLDER [--json | --summary] [--progress]",
+     "scan one backup for existing and deleted notes",
+     "BACKUP_FOLDER",
+     ArgumentKind::Folder,
+     "Scans one backup folder exactly as the desktop application does: the notes that still exist are read "
+     "with SQL, and deleted ones are rebuilt byte by byte from the free space of the notes database. The "
+     "backup is never modified: databases are read in place, read-only, or through a private copy that is "
+     "removed when the scan ends.\n\n"
+     "The text output lists each note with its title, date and readable text; deleted notes are marked "
+     "[deleted]. Control characters in names and texts are shown as escapes such as \\x1b.\n\n"
+     "A folder without a notes database, or with a damaged one, is scanned like any other: log lines on "
+     "standard error, exit status 0.",
+     {{"--json", "", ArgumentKind::None,
+       "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
+       "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
+       "bDeleted."},
+      {"--summary", "", ArgumentKind::None, "print the JSON object without the notes."},
+      {"--progress", "", ArgumentKind::None,
+       "show the progress on standard error: a bar when standard error is a terminal, otherwise one "
+       "percentage per line."}},
+     "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder.",
+     "quarrow-cli scan --progress ~/Backups/0123456789abcdef0123456789abcdef01234567"},
+    {"export",
+     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...]",
+     "export the records of one backup into a folder",
+     "BACKUP_FOLDER",
+     ArgumentKind::Folder,
+     "Scans the backup as scan does, ticks the chosen records and exports them exactly as the application's "
+     "save button does. DIR receives Photo&Video/, Contact/ (Contacts.txt and one .vcf per contact), "
+     "Message/Messages.txt, Note/Notes.txt and CallHistory/Call History.txt.\n\n"
+     "Files are written under temporary names and renamed into place, so a file is either complete or "
+     "absent. Nothing is written outside DIR: a category folder that is a symbolic link is reported and "
+     "left alone.",
+     {{"--to", "DIR", ArgumentKind::Folder,
+       "the export folder itself, as the application's save panel names it (for example \"Brindle 2012-03-05 - "
+       "14.07.33\"). It is created with its parents when missing; an existing folder is written into again, "
+       "and then its earlier text files stay and the new text is left in TXT.txt."},
+      {"--deleted-only", "", ArgumentKind::None, "tick only the records the scan found deleted."},
+      {"--category", "NAME", ArgumentKind::Category,
+       "tick records of this category only: Notes, Contacts, Messages, CallHistory or Photo&Video. Repeat it, "
+       "or join names with commas. Without it, every category is ticked."}},
+     "0 when everything was written; 1 when something could not be written (each failure is listed on "
+     "standard error); 2 for bad usage or a backup that is not a folder.",
+     "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
+    {"help",
+     "[COMMAND]",
+     "show the help of quarrow-cli or of one command",
+     "COMMAND",
+     ArgumentKind::None,
+     "Without COMMAND, lists the commands. With it, prints that command's full help, the same text as its "
+     "manual page quarrow-cli-COMMAND(1).",
+     {},
+     "0; 2 for an unknown command.",
+     "quarrow-cli help export"},
+};
+
+// Breaks text into lines of at most `width` characters after `indent`.
+std::string wrapped(std::string_view text, std::size_t indent, std::size_t width = 78) {
+    std::string out;
+    std::string line;
+    const std::string pad(indent, ' ');
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string_view word = text.substr(at, end - at);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            out += pad + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + std::string(word);
+        at = end + 1;
+    }
+    if (!line.empty()) {
+        out += pad + line + "\n";
+    }
+    return out;
+}
+
+std::vector<std::string_view> paragraphs(std::string_view text) {
+    std::vector<std::string_view> out;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find("\n\n", at), text.size());
+        out.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
+
+// Text for roff: backslashes and hyphens escaped, no line starting with a control character.
+std::string roff(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\') {
+            out += "\\e";
+        } else if (c == '-') {
+            out += "\\-";
+        } else {
+            out += c;
+        }
+        if (c == '\n') {
+            out += "\\&";
+        }
+    }
+    return (out.empty() || (out[0] != '.' && out[0] != '\'')) ? out : "\\&" + out;
+}
+
+std::string manHeader(std::string_view title, std::string_view version) {
+    std::string upper(title);
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    return ".TH " + roff(upper) + " 1 \"\" \"Quarrow " + roff(version) + "\" \"User Commands\"\n";
+}
+
+std::string optionsOf(const std::vector<OptionHelp>& options) {
+    std::string words;
+    for (const auto& option : options) {
+        words += (words.empty() ? "" : " ") + std::string(option.flag);
+    }
+    return words;
+}
+
+std::string completionFor(ArgumentKind kind) {
+    switch (kind) {
+    case ArgumentKind::Folder:
+        return "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\"))";
+    case ArgumentKind::Category:
+        return "COMPREPLY=($(compgen -W '" + std::string(kCategories) + "' -- \"$cur\"))";
+    case ArgumentKind::None:
+        break;
+    }
+    return "COMPREPLY=()";
+}
+
+} // namespace
+
+const std::vector<CommandHelp>& commandHelp() {
+    return kCommands;
+}
+
+const CommandHelp* findCommandHelp(std::string_view name) {
+    for (const auto& command : kCommands) {
+        if (command.name == name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string overviewText() {
+    std::string out = "Usage: quarrow-cli COMMAND [ARGUMENTS]\n"
+                      "       quarrow-cli --version\n\n"
+                      "Recovers notes from iOS device backups. The backup is never modified.\n\nCommands:\n";
+    for (const auto& command : kCommands) {
+        out += "  quarrow-cli " + std::string(command.name) + " " + std::string(command.synopsis) + "\n";
+        out += wrapped(command.summary, 6);
+    }
+    return out + "\nRun 'quarrow-cli help COMMAND' for the options of one command.\n";
+}
+
+std::string commandText(const CommandHelp& command) {
+    std::string out = "Usage: quarrow-cli " + std::string(command.name) + " " + std::string(command.synopsis) + "\n\n" +
+                      std::string(command.summary) + "\n";
+    for (const auto paragraph : paragraphs(command.description)) {
+        out += "\n" + wrapped(paragraph, 0);
+    }
+    if (!command.options.empty()) {
+        out += "\nOptions:\n";
+        for (const auto& option : command.options) {
+            std::string head = "  " + std::string(option.flag);
+            if (!option.argument.empty()) {
+                head += " " + std::string(option.argument);
+            }
+            out += head + "\n" + wrapped(option.text, 6);
+        }
+    }
+    out += "\n" + wrapped("Exit status: " + std::string(command.exitStatus), 0);
+    if (!command.example.empty()) {
+        out += "\nExample:\n  " + std::string(command.example) + "\n";
+    }
+    return out;
+}
+
+std::string cliManPage(std::string_view version) {
+    std::string out = manHeader("quarrow-cli", version);
+    out += ".SH NAME\nquarrow\\-cli \\- recover notes from iOS device backups\n";
+    out += ".SH SYNOPSIS\n.B quarrow\\-cli\n\\fICOMMAND\\fR [\\fIARGUMENTS\\fR]\n.br\n.B quarrow\\-cli \\-\\-version\n";
+    out += ".SH DESCRIPTION\nLists the device backups on this computer, scans one for the notes that still "
+           "exist and the deleted ones that can be rebuilt, and exports what it finds. It drives the same core "
+           "as the desktop application, quarrow(1). The backup is never modified.\n";
+    out += ".SH COMMANDS\n";
+    for (const auto& command : kCommands) {
+        out += ".TP\n\\fB" + roff(command.name) + "\\fR " + roff(command.synopsis) + "\n" + roff(command.summary) +
+               "; see \\fBquarrow\\-cli\\-" + roff(command.name) + "\\fR(1).\n";
+    }
+    out += ".SH OPTIONS\n.TP\n\\fB\\-\\-help\\fR\nshow the commands.\n.TP\n\\fB\\-\\-version\\fR\nshow the version.\n";
+    out += ".SH ENVIRONMENT\n.TP\n.B QUARROW_BACKUP_ROOT\nthe backup root when \\fB\\-\\-root\\fR is not given.\n"
+           ".TP\n.B XDG_CACHE_HOME\nprivate working copies live in a folder under $XDG_CACHE_HOME/quarrow "
+           "(~/.cache/quarrow) while a scan runs.\n";
+    out += ".SH SEE ALSO\n";
+    for (const auto& command : kCommands) {
+        out += "\\fBquarrow\\-cli\\-" + roff(command.name) + "\\fR(1), ";
+    }
+    return out + "\\fBquarrow\\fR(1), \\fBidevicebackup2\\fR(1)\n";
+}
+
+std::string commandManPage(const CommandHelp& command, std::string_view version) {
+    const std::string name = "quarrow-cli-" + std::string(command.name);
+    std::string out = manHeader(name, version);
+    out += ".SH NAME\n" + roff(name) + " \\- " + roff(command.summary) + "\n";
+    out += ".SH SYNOPSIS\n.B quarrow\\-cli " + roff(command.name) + "\n" + roff(command.synopsis) + "\n";
+    out += ".SH DESCRIPTION\n";
+    bool first = true;
+    for (const auto paragraph : paragraphs(command.description)) {
+        out += (first ? "" : ".PP\n") + roff(paragraph) + "\n";
+        first = false;
+    }
+    if (!command.options.empty()) {
+        out += ".SH OPTIONS\n";
+        for (const auto& option : command.options) {
+            out += ".TP\n\\fB" + roff(option.flag) + "\\fR";
+            if (!option.argument.empty()) {
+                out += " \\fI" + roff(option.argument) + "\\fR";
+            }
+            out += "\n" + roff(option.text) + "\n";
+        }
+    }
+    out += ".SH EXIT STATUS\n" + roff(command.exitStatus) + "\n";
+    if (!command.example.empty()) {
+        out += ".SH EXAMPLE\n.nf\n" + roff(command.example) + "\n.fi\n";
+    }
+    return out + ".SH SEE ALSO\n\\fBquarrow\\-cli\\fR(1), \\fBquarrow\\fR(1)\n";
+}
+
+std::string applicationManPage(std::string_view version) {
+    std::string out = manHeader("quarrow", version);
+    out += ".SH NAME\nquarrow \\- recover notes from iOS device backups, on the desktop\n";
+    out += ".SH SYNOPSIS\n.B quarrow\n";
+    out += ".SH DESCRIPTION\nThe desktop application lists the device backups in the backup root (or a "
+           "folder you choose), scans the one you pick for the notes that still exist and the deleted ones that "
+           "can be rebuilt, shows them, and exports the ones you tick into a folder. The backup is never "
+           "modified. Its help pages are under /usr/share/quarrow/help; every feature also has a command-line "
+           "form, quarrow\\-cli(1).\n.PP\nOn Linux, back a device up with libimobiledevice: \\fBidevicebackup2 "
+           "backup\\fR \\fIDIR\\fR.\n";
+    out += ".SH ENVIRONMENT\n.TP\n.B QUARROW_BACKUP_ROOT\nthe backup root, unless a folder was chosen in the "
+           "application.\n";
+    return out + ".SH SEE ALSO\n\\fBquarrow\\-cli\\fR(1), \\fBidevicebackup2\\fR(1)\n";
+}
+
+std::string bashCompletion() {
+    std::string commands;
+    for (const auto& command : kCommands) {
+        commands += (commands.empty() ? "" : " ") + std::string(command.name);
+    }
+    std::string out = "# bash completion for quarrow-cli, made from its command table.\n"
+                      "_quarrow_cli() {\n"
+                      "    local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+                      "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+                      "        COMPREPLY=($(compgen -W '" +
+                      commands +
+                      " --help --version' -- \"$cur\"))\n"
+                      "        return\n"
+                      "    fi\n"
+                      "    case \"${COMP_WORDS[1]}\" in\n";
+    for (const auto& command : kCommands) {
+        out += "    " + std::string(command.name) + ")\n        case \"$prev\" in\n";
+        for (const auto& option : command.options) {
+            if (!option.argument.empty()) {
+                out += "        " + std::string(option.flag) + ") " + completionFor(option.kind) + "; return ;;\n";
+            }
+        }
+        out += "        esac\n";
+        const std::string words = command.name == "help" ? commands : optionsOf(command.options) + " --help";
+        out += "        if [[ \"$cur\" == -* ]] || [ " +
+               std::string(command.operandKind == ArgumentKind::Folder ? "0" : "1") +
+               " -eq 1 ]; then\n"
+               "            COMPREPLY=($(compgen -W '" +
+               words +
+               "' -- \"$cur\"))\n"
+               "        else\n"
+               "            " +
+               completionFor(command.operandKind) + "\n        fi\n        ;;\n";
+    }
+    return out + "    esac\n}\ncomplete -F _quarrow_cli quarrow-cli\n";
+}
+
+} // namespace quarrow::cli
