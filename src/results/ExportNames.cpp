@@ -45,12 +45,13 @@ bool refusedInName(unsigned char c) {
 } // namespace
 
 std::string defaultExportName(const std::tm& localTime) {
-    char date[48];
+    char date[64];
     char hours[16];
     char minutes[16];
     char seconds[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", localTime.tm_year + 1900, localTime.tm_mon + 1,
-                  localTime.tm_mday);
+    // Widened first: the fields of a broken-down time may be anything, and the offsets must not overflow.
+    std::snprintf(date, sizeof date, "%04lld-%02lld-%02d", static_cast<long long>(localTime.tm_year) + 1900,
+                  static_cast<long long>(localTime.tm_mon) + 1, localTime.tm_mday);
     std::snprintf(hours, sizeof hours, "%02d", localTime.tm_hour);
     std::snprintf(minutes, sizeof minutes, "%02d", localTime.tm_min);
     std::snprintf(seconds, sizeof seconds, "%02d", localTime.tm_sec);
