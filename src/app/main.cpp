@@ -7,6 +7,7 @@
 #include "platform/Host.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkFolder.h"
 
 #include <QApplication>
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
                      "Without a display, quarrow runs the command-line scan (quarrow-cli) instead.\n");
         return args.bad ? 2 : 0;
     }
+    // Work folders of earlier runs that were killed outright go first.
+    WorkFolder::sweepStale();
     if (!app::displayAvailable()) {
         return app::runCommandLineInstead(args.root);
     }
