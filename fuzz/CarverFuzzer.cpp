@@ -6,11 +6,10 @@
 #include "carving/RecordChecks.h"
 #include "carving/RecordDecoding.h"
 #include "platform/Log.h"
-#include "platform/NotificationCenter.h"
-#include "scan/ScanContext.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -26,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static QuietSink quiet;
     static quarrow::ScopedLogSink scoped(quiet);
     quarrow::DbFileReader file({data, size});
-    quarrow::NotificationCenter nc;
-    quarrow::ScanContext context(nc);
-    quarrow::carveDelNotes(file, context, "fuzz input");
+    std::vector<quarrow::PRNoteNodePtr> notes;
+    std::vector<quarrow::PRNoteValueNodePtr> bodies;
+    quarrow::carveDelNotes(file, notes, bodies, {}, "fuzz input");
 
     // The searches and slot readers at an offset the input chooses, both ends of the file included.
     if (size >= 4) {

@@ -3,7 +3,6 @@
 // Usage: quarrow_fuzz_carver_seeds OUTPUT_FOLDER
 
 #include "DeviceDb.h"
-#include "scan/ScanContext.h"
 
 #include <cstdio>
 #include <string>
@@ -30,7 +29,7 @@ void build(const std::string& path, int schemaFormat, int pageSize, int notes, b
         }
     }
     if (wal) {
-        quarrow::commitDB(path);
+        quarrow::fixtures::execSql(path, "PRAGMA journal_mode=WAL;");
     }
 }
 

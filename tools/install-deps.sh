@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 PACKAGES="build-essential cmake pkg-config git
-    libsqlite3-dev libplist-dev libminizip-dev zlib1g-dev libgtest-dev
+    libsqlite3-dev libplist-dev libssl-dev libminizip-dev zlib1g-dev libgtest-dev
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
     fonts-dejavu-core xdg-utils
     desktop-file-utils appstream groff-base file dpkg-dev"

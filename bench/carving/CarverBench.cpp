@@ -17,9 +17,8 @@
 #include "carving/DelNoteCarver.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "records/ScanNotifications.h"
 #include "results/ResultCollection.h"
-#include "scan/ScanContext.h"
-#include "scan/ScanNotifications.h"
 
 #include <algorithm>
 #include <chrono>
@@ -105,7 +104,7 @@ void generate(const std::string& path, std::uint64_t targetBytes) {
         db.commit();
     }
     db.close();
-    commitDB(path);
+    fixtures::execSql(path, "PRAGMA journal_mode=WAL;");
     std::printf("generated %s: %lld notes written, %.1f MiB\n", path.c_str(), static_cast<long long>(pk),
                 static_cast<double>(sizeOf(path)) / (1 << 20));
 }
@@ -228,11 +227,18 @@ int main(int argc, char** argv) {
             nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
             // The working lists are emptied after the timing, as a scan empties them after its last
             // scanner.
-            std::unique_ptr<ScanContext> context;
+            std::vector<PRNoteNodePtr> notes;
+            std::vector<PRNoteValueNodePtr> bodies;
             const Figures f = timed(1, [&] {
                 auto file = DbFileReader::openFile(path);
-                context = std::make_unique<ScanContext>(nc);
-                carveDelNotes(*file, *context, path);
+                notes = {};
+                bodies = {};
+                carveDelNotes(
+                    *file, notes, bodies,
+                    [&nc](const PRNoteNodePtr& n) {
+                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
+                    },
+                    path);
             });
             report("carver, posted to a counter", f, megabytes, catFigures, std::to_string(posted) + " posted");
         });
@@ -248,11 +254,18 @@ int main(int argc, char** argv) {
             collection.showView();
             // The working lists are emptied after the timing, as a scan empties them after its last
             // scanner.
-            std::unique_ptr<ScanContext> context;
+            std::vector<PRNoteNodePtr> notes;
+            std::vector<PRNoteValueNodePtr> bodies;
             const Figures f = timed(1, [&] {
                 auto file = DbFileReader::openFile(path);
-                context = std::make_unique<ScanContext>(nc);
-                carveDelNotes(*file, *context, path);
+                notes = {};
+                bodies = {};
+                carveDelNotes(
+                    *file, notes, bodies,
+                    [&nc](const PRNoteNodePtr& n) {
+                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
+                    },
+                    path);
             });
             report("carver, posted into a result collection", f, megabytes, catFigures,
                    std::to_string(collection.counters().delNoteNum) + " kept of " +

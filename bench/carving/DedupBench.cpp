@@ -3,8 +3,8 @@
 // Usage: quarrow_bench_dedup [LISTED [CARVED]]
 
 #include "platform/NotificationCenter.h"
+#include "records/ScanNotifications.h"
 #include "results/ResultCollection.h"
-#include "scan/ScanNotifications.h"
 
 #include <chrono>
 #include <cstdio>

@@ -7,7 +7,7 @@
 //   quarrow_bench_scan [notes, default 100000] [repetitions, default 7]
 
 #include "DeviceDb.h"
-#include "discovery/PRIOSDeviceController.h"
+#include "discovery/BackupFiles.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -127,7 +127,8 @@ Timing timeScanRun(const std::string& backupFolder, std::size_t expected) {
     NotificationCenter nc;
     ResultCollection collection(nc);
     collection.showView();
-    ScanRun run(nc, [&collection] { collection.ScanThreadFinish(); }, {scanNoteThread});
+    ScanRun run(nc, [&collection] { collection.ScanThreadFinish(); },
+                {ScannerRegistry::shared().edition(Edition::Notes).front()});
     const Stopwatch watch;
     run.ScanIOSBackFile(backupFolder);
     run.join();
@@ -142,9 +143,7 @@ Timing timeWorkingCopy(const std::string& databasePath) {
     const Stopwatch watch;
     {
         ScanContext context(nc);
-        if (const auto copy = context.workingCopyOf(databasePath)) {
-            commitDB(*copy);
-        }
+        context.sqlite.foldedCopy(databasePath);
     }
     return watch.elapsed();
 }
@@ -154,7 +153,7 @@ Timing timeScannerAlone(const std::string& backupFolder) {
     NotificationCenter nc;
     const Stopwatch watch;
     {
-        ScanContext context(nc);
+        ScanContext context(nc, backupFolder);
         scanNoteThread(context, backupFolder);
     }
     return watch.elapsed();
@@ -221,7 +220,7 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() / ("quarrow-bench-scan-" + std::to_string(::getpid()));
     const fs::path backup = work / "backup";
     fs::create_directories(backup);
-    const std::string database = (backup / BackupFileNames::kNotes).string();
+    const std::string database = (backup / BackupFiles::fileID(DeviceFiles::kNotes)).string();
 
     const Stopwatch build;
     buildDatabase(database, notes);

@@ -4,10 +4,7 @@
 #include "RecordChecks.h"
 #include "RecordDecoding.h"
 #include "platform/Log.h"
-#include "platform/NotificationCenter.h"
-#include "scan/ScanContext.h"
-#include "scan/ScanNotifications.h"
-#include "scan/ValueHelpers.h"
+#include "records/ValueHelpers.h"
 
 #include <algorithm>
 #include <array>
@@ -515,8 +512,8 @@ struct HeldBeside {
 
 // Pairing and posting. With held, a text goes to its last note without a copy, and the texts no note
 // took go back into their bodies at the end, so that the bodies end as postCarvedNotes leaves them.
-void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
-                 const std::vector<PRNoteValueNodePtr>& noteValueArray, HeldBeside* held) {
+void pairNotes(const std::vector<PRNoteNodePtr>& noteArray, const std::vector<PRNoteValueNodePtr>& noteValueArray,
+               HeldBeside* held, const RebuiltNoteSink& rebuilt) {
     if (!noteArray.empty()) {
         // Equal to walking every body for every note: the last body with the note's uid wins.
         LastBodyIndex lastBody(noteValueArray.size());
@@ -569,7 +566,9 @@ void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteA
                     }
                 }
             }
-            nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(note));
+            if (rebuilt) {
+                rebuilt(note);
+            }
         }
     }
     if (held) {
@@ -579,59 +578,39 @@ void pairAndPost(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteA
             }
         }
     }
-    nc.post(ScanNotification::kProgress, 96LL);
 }
 
 } // namespace
 
-void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
-                     const std::vector<PRNoteValueNodePtr>& noteValueArray) {
-    pairAndPost(nc, noteArray, noteValueArray, nullptr);
+void pairCarvedNotes(const std::vector<PRNoteNodePtr>& noteArray, const std::vector<PRNoteValueNodePtr>& noteValueArray,
+                     const RebuiltNoteSink& rebuilt) {
+    pairNotes(noteArray, noteValueArray, nullptr, rebuilt);
 }
 
-void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& where) {
+void carveDelNotes(DbFileReader& file, std::vector<PRNoteNodePtr>& noteArray,
+                   std::vector<PRNoteValueNodePtr>& noteValueArray, const RebuiltNoteSink& rebuilt,
+                   const std::string& where) {
     // Records already in the lists (none in a scan) are paired as they are.
     HeldBeside held;
-    for (const auto& note : context.noteArray) {
+    for (const auto& note : noteArray) {
         held.noteUids.push_back(note->uid());
     }
-    for (const auto& body : context.noteValueArray) {
+    for (const auto& body : noteValueArray) {
         held.bodyUids.push_back(body->uid());
     }
-    held.texts.resize(context.noteValueArray.size());
+    held.texts.resize(noteValueArray.size());
     NoteCarveCallbacks found;
-    found.note = [&context, &held](PRNoteNodePtr note) {
+    found.note = [&noteArray, &held](PRNoteNodePtr note) {
         held.noteUids.push_back(note->uid());
-        context.noteArray.push_back(std::move(note));
+        noteArray.push_back(std::move(note));
     };
-    found.bodyAndText = [&context, &held](PRNoteValueNodePtr body, OptText text) {
+    found.bodyAndText = [&noteValueArray, &held](PRNoteValueNodePtr body, OptText text) {
         held.bodyUids.push_back(body->uid());
         held.texts.push_back(std::move(text));
-        context.noteValueArray.push_back(std::move(body));
+        noteValueArray.push_back(std::move(body));
     };
     carveNoteRecords(file, found, where);
-    pairAndPost(context.nc, context.noteArray, context.noteValueArray, &held);
-}
-
-void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {
-    if (backupFolder.empty()) {
-        return;
-    }
-    const auto original = notesDatabasePath(backupFolder);
-    if (!original) {
-        systemLog("NoteDB is not exist");
-        return;
-    }
-    const auto copy = context.workingCopyOf(*original);
-    if (!copy) {
-        return; // logged where the copy failed
-    }
-    commitDB(*copy);
-    const auto file = DbFileReader::openFile(*copy);
-    if (!file) {
-        return;
-    }
-    carveDelNotes(*file, context, *original);
+    pairNotes(noteArray, noteValueArray, &held, rebuilt);
 }
 
 } // namespace quarrow

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Records.h"
+#include "records/Records.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,19 +10,17 @@
 namespace quarrow {
 
 class DbFileReader;
-class NotificationCenter;
-class ScanContext;
 
-// Rebuilds notes from the bytes of the backup's notes database, deleted ones included, and posts
-// one "ScanDelNoteInfo" per rebuilt note and then "ScanProgressInfo" 96. Carves the scan's private
-// working copy (switched to write-ahead logging first), never the backup's file. Logs "NoteDB is not
-// exist" and posts nothing when the backup holds no notes database.
-void scanDelNoteThread(ScanContext& context, const std::string& backupFolder);
+// Receives each rebuilt note, in order.
+using RebuiltNoteSink = std::function<void(const PRNoteNodePtr&)>;
 
-// The carver over bytes already open: walks the pages into context.noteArray and
-// context.noteValueArray, pairs and posts, then posts the progress. `where` names the file in the
-// log.
-void carveDelNotes(DbFileReader& file, ScanContext& context, const std::string& where);
+// The deleted-note carver over the bytes of a notes database: walks the pages into noteArray and
+// noteValueArray (the scan's working lists), pairs notes with bodies and hands every rebuilt note to
+// `rebuilt`. `where` names the file in the log. It knows nothing of a scan: the scan's adapter
+// finds the file, feeds it here and posts what comes out.
+void carveDelNotes(DbFileReader& file, std::vector<PRNoteNodePtr>& noteArray,
+                   std::vector<PRNoteValueNodePtr>& noteValueArray, const RebuiltNoteSink& rebuilt,
+                   const std::string& where);
 
 // What the page walk found, for callers that keep the records elsewhere.
 struct NoteCarveCallbacks {
@@ -39,10 +37,10 @@ struct NoteCarveCallbacks {
 void carveNoteRecords(DbFileReader& file, const NoteCarveCallbacks& found, const std::string& where);
 
 // Pairs bodies with notes by uid (a note whose uid equals the previous note's is raised by one
-// first; the last matching body wins), posts each note as "ScanDelNoteInfo", then posts
-// "ScanProgressInfo" 96. The notes are distinct records. A body's text goes to its notes and is
-// then emptied in the body, so that it is held once: read the bodies' texts before, not after.
-void postCarvedNotes(NotificationCenter& nc, const std::vector<PRNoteNodePtr>& noteArray,
-                     const std::vector<PRNoteValueNodePtr>& noteValueArray);
+// first; the last matching body wins) and hands each note to `rebuilt`. The notes are distinct
+// records. A body's text goes to its notes and is then emptied in the body, so that it is held
+// once: read the bodies' texts before, not after.
+void pairCarvedNotes(const std::vector<PRNoteNodePtr>& noteArray, const std::vector<PRNoteValueNodePtr>& noteValueArray,
+                     const RebuiltNoteSink& rebuilt);
 
 } // namespace quarrow

@@ -1,6 +1,6 @@
 #include "RecordDecoding.h"
 
-#include "scan/ValueHelpers.h"
+#include "records/ValueHelpers.h"
 
 #include <algorithm>
 #include <bit>

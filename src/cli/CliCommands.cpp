@@ -8,9 +8,9 @@
 #include "platform/Log.h"
 #include "platform/Platform.h"
 #include "platform/TextEscapes.h"
+#include "records/ScanNotifications.h"
 #include "results/NoteText.h"
 #include "results/ResultCollection.h"
-#include "scan/ScanNotifications.h"
 #include "scan/ScanRun.h"
 
 #include <cstdio>

@@ -3,6 +3,7 @@
 #include "CliCommands.h"
 #include "Json.h"
 #include "platform/TextEscapes.h"
+#include "records/Category.h"
 #include "results/ExportRun.h"
 #include "results/ResultCollection.h"
 
@@ -17,8 +18,6 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kWriteFailed = 1;
 
-enum class Category { PhotoAndVideo, Contacts, Messages, Notes, CallHistory };
-
 struct Options {
     std::string backupFolder;
     std::string exportFolder;
@@ -29,21 +28,6 @@ struct Options {
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quarrow-cli: export: %s (see 'quarrow-cli export --help')\n", terminalText(message).c_str());
     return kUsageError;
-}
-
-bool categoryNamed(const std::string& name, Category& category) {
-    static const std::pair<const char*, Category> kNames[] = {{"Notes", Category::Notes},
-                                                              {"Contacts", Category::Contacts},
-                                                              {"Messages", Category::Messages},
-                                                              {"CallHistory", Category::CallHistory},
-                                                              {"Photo&Video", Category::PhotoAndVideo}};
-    for (const auto& [text, value] : kNames) {
-        if (name == text) {
-            category = value;
-            return true;
-        }
-    }
-    return false;
 }
 
 // Answers the exit status of a usage error, or 0 when the options are complete.
@@ -73,12 +57,12 @@ int parse(const std::vector<std::string>& args, Options& options) {
             while (true) {
                 const auto comma = list.find(',', start);
                 const std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
-                Category category;
-                if (!categoryNamed(name, category)) {
+                const auto category = categoryNamed(name);
+                if (!category) {
                     return usageError("unknown category: " + name +
                                       " (use Notes, Contacts, Messages, CallHistory or Photo&Video)");
                 }
-                options.categories.insert(category);
+                options.categories.insert(*category);
                 if (comma == std::string::npos) {
                     break;
                 }
@@ -100,8 +84,7 @@ int parse(const std::vector<std::string>& args, Options& options) {
         return usageError("export needs --to DIR, the export folder to write");
     }
     if (options.categories.empty()) {
-        options.categories = {Category::PhotoAndVideo, Category::Contacts, Category::Messages, Category::Notes,
-                              Category::CallHistory};
+        options.categories.insert(std::begin(kAllCategories), std::end(kAllCategories));
     }
     return 0;
 }
@@ -162,13 +145,13 @@ int runExportCommand(const std::vector<std::string>& args) {
     if (has(Category::PhotoAndVideo)) {
         tickPhotos(collection, options.deletedOnly);
     }
-    if (has(Category::Contacts)) {
+    if (has(Category::Contact)) {
         tickRecords(collection, collection.contactArray(), options.deletedOnly);
     }
-    if (has(Category::Messages)) {
+    if (has(Category::Message)) {
         tickRecords(collection, collection.messageArray(), options.deletedOnly);
     }
-    if (has(Category::Notes)) {
+    if (has(Category::Note)) {
         tickRecords(collection, collection.noteArray(), options.deletedOnly);
     }
     if (has(Category::CallHistory)) {

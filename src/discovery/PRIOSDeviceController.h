@@ -12,16 +12,6 @@ namespace quarrow {
 
 class Host;
 
-// The fixed names of the device databases inside a backup folder.
-namespace BackupFileNames {
-inline constexpr const char* kNotes = "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";
-inline constexpr const char* kNotesLegacy = "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b";
-inline constexpr const char* kAddressBook = "31bb7ba8914766d4ba40d6dfb6113c8b614be442";
-inline constexpr const char* kMessages = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";
-inline constexpr const char* kCallHistory = "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca";
-inline constexpr const char* kCallHistoryLegacy = "ff1324e6b949111b2fb449ecddb50c89c3699a78";
-} // namespace BackupFileNames
-
 // The backup list: one PRIOSDeviceNode per backup folder, in the order they were added.
 class PRIOSDeviceController {
 public:

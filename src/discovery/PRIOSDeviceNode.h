@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
-#include "scan/Property.h"
+#include "records/Property.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "CategoryView.h"
 
-#include "scan/ValueHelpers.h"
+#include "records/ValueHelpers.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "records/Category.h"
+#include "records/Records.h"
 #include "results/ResultCollection.h"
-#include "scan/Records.h"
 
 #include <cstddef>
 #include <memory>
@@ -10,12 +11,6 @@
 #include <vector>
 
 namespace quarrow {
-
-// The five categories of the result view, in the order of their buttons.
-enum class Category { PhotoAndVideo, Contact, Message, Note, CallHistory };
-
-inline constexpr Category kAllCategories[] = {Category::PhotoAndVideo, Category::Contact, Category::Message,
-                                              Category::Note, Category::CallHistory};
 
 // One column of a category table. The identifier decides how a header click sorts; the tick-box
 // column is always first and is identified by "bSelected".

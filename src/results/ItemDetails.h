@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/Records.h"
+#include "records/Records.h"
 
 #include <string>
 #include <vector>

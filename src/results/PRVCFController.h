@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExportFailure.h"
-#include "scan/Records.h"
+#include "records/Records.h"
 
 #include <optional>
 #include <string>

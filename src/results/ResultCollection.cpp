@@ -1,8 +1,8 @@
 #include "ResultCollection.h"
 
 #include "platform/Platform.h"
-#include "scan/ScanNotifications.h"
-#include "scan/ValueHelpers.h"
+#include "records/ScanNotifications.h"
+#include "records/ValueHelpers.h"
 
 #include <filesystem>
 #include <initializer_list>

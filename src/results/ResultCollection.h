@@ -3,7 +3,7 @@
 #include "AtomicCount.h"
 #include "ContentIndex.h"
 #include "platform/NotificationCenter.h"
-#include "scan/Records.h"
+#include "records/Records.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,17 +1,15 @@
 #include "NoteScanner.h"
 
 #include "ScanContext.h"
-#include "ScanNotifications.h"
-#include "ValueHelpers.h"
 #include "platform/Log.h"
+#include "records/ScanNotifications.h"
+#include "records/ValueHelpers.h"
 
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <sqlite3.h>
-#include <sys/stat.h>
+#include <string_view>
 
 namespace quarrow {
 
@@ -22,7 +20,6 @@ constexpr const char* kOlderStatement = "select TITLE,SUMMARY,MODIFICATION_DATE,
 constexpr const char* kNewerStatement = "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote "
                                         "LEFT JOIN ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
 
-using Database = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
 using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 std::string_view columnBytes(sqlite3_stmt* stmt, int column) {
@@ -66,64 +63,6 @@ std::optional<std::int64_t> dateSeconds(sqlite3_stmt* stmt, int column) {
     return static_cast<std::int64_t>(value);
 }
 
-// A file: URI for the path, with every byte outside the unreserved set escaped.
-std::string fileUri(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 15];
-        }
-    }
-    return uri + "?immutable=1";
-}
-
-// True when the file can be read where it lies with nothing to fold in: a rollback-journal
-// database with no write-ahead log beside it. Switching such a file to write-ahead logging changes
-// only two header bytes, so reading it in place, immutable, gives exactly the rows a working copy
-// would, without copying the whole file.
-bool readableInPlace(const std::string& path) {
-    struct stat st {};
-    if (::stat((path + "-wal").c_str(), &st) == 0) {
-        return false;
-    }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        return false;
-    }
-    unsigned char header[20] = {};
-    const bool whole = std::fread(header, 1, sizeof header, f) == sizeof header;
-    std::fclose(f);
-    return whole && std::memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 1 && header[19] == 1;
-}
-
-Database openNotes(ScanContext& context, const std::string& original) {
-    sqlite3* raw = nullptr;
-    int rc;
-    if (readableInPlace(original)) {
-        rc = sqlite3_open_v2(fileUri(original).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-    } else if (const auto copy = context.workingCopyOf(original)) {
-        commitDB(*copy);
-        rc = sqlite3_open_v2(copy->c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    } else {
-        return Database(nullptr, sqlite3_close);
-    }
-    Database db(raw, sqlite3_close);
-    if (rc != SQLITE_OK) {
-        systemLog("Notes database cannot be opened: " + original);
-        db.reset();
-    } else {
-        // The whole table is read once, front to back: map the file rather than copy every page
-        // through read(). SQLite falls back to reading where mapping is not possible.
-        sqlite3_exec(db.get(), "PRAGMA mmap_size=1073741824;", nullptr, nullptr, nullptr);
-    }
-    return db;
-}
-
 void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path) {
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -147,31 +86,59 @@ void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path
     }
 }
 
+// The two layouts, in the order they are tried, with the columns each statement reads.
+struct NotesLayout {
+    const char* statement;
+    const char* notesTable;
+    std::initializer_list<std::string_view> noteColumns;
+    const char* bodiesTable;
+    std::initializer_list<std::string_view> bodyColumns;
+};
+const NotesLayout kLayouts[] = {
+    {kOlderStatement,
+     "note",
+     {"TITLE", "SUMMARY", "MODIFICATION_DATE", "CREATION_DATE"},
+     "NOTE_BODIES",
+     {"NOTE_ID", "DATA"}},
+    {kNewerStatement,
+     "znote",
+     {"ZTITLE", "ZSUMMARY", "ZMODIFICATIONDATE", "ZCREATIONDATE", "Z_PK"},
+     "ZNOTEBODY",
+     {"Z_PK", "ZCONTENT"}},
+};
+
+// The statement of the first layout whose tables and columns the database has and that prepares.
+Statement prepareNotes(sqlite3* db) {
+    for (const NotesLayout& layout : kLayouts) {
+        if (!SqliteSource::hasColumns(db, layout.notesTable, layout.noteColumns) ||
+            !SqliteSource::hasColumns(db, layout.bodiesTable, layout.bodyColumns)) {
+            continue;
+        }
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, layout.statement, -1, &raw, nullptr) == SQLITE_OK) {
+            return Statement(raw, sqlite3_finalize);
+        }
+        sqlite3_finalize(raw);
+    }
+    return Statement(nullptr, sqlite3_finalize);
+}
+
 } // namespace
 
 void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
         return;
     }
-    const auto original = notesDatabasePath(backupFolder);
-    if (!original) {
+    const auto notes = context.filesFor(backupFolder).notesDatabase();
+    if (!notes) {
         systemLog("messageDB is not exist");
         return;
     }
-    if (const Database db = openNotes(context, *original)) {
-        sqlite3_stmt* rawStmt = nullptr;
-        if (sqlite3_prepare_v2(db.get(), kOlderStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(rawStmt);
-            rawStmt = nullptr;
-            if (sqlite3_prepare_v2(db.get(), kNewerStatement, -1, &rawStmt, nullptr) != SQLITE_OK) {
-                systemLog("Notes database holds no notes tables: " + *original + ": " + sqlite3_errmsg(db.get()));
-                sqlite3_finalize(rawStmt);
-                rawStmt = nullptr;
-            }
-        }
-        Statement stmt(rawStmt, sqlite3_finalize);
-        if (stmt) {
-            postNotes(context, stmt.get(), *original);
+    if (const SqliteHandle db = context.sqlite.open(*notes)) {
+        if (const Statement stmt = prepareNotes(db.get())) {
+            postNotes(context, stmt.get(), notes->path);
+        } else {
+            systemLog("Notes database holds no notes tables: " + notes->path);
         }
     }
     context.nc.post(ScanNotification::kProgress, 70LL);

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "Records.h"
+#include "SqliteSource.h"
+#include "discovery/BackupFiles.h"
+#include "platform/WorkFolder.h"
+#include "records/Records.h"
 
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,19 +12,26 @@ namespace quarrow {
 
 class NotificationCenter;
 
-// What the scanners of one scan share: the notification centre they post through, the working
-// lists, and the private working copies of the backup's database files.
+// What the scanners of one scan share: the notification centre they post through, the backup's
+// files, the one way to open its databases, the scan's private work folder, and the working lists.
 //
-// The backup is the user's only copy of their data and is never written: every scanner opens the
-// working copy that workingCopyOf() makes once per scan, and commitDB() changes only that copy.
+// The backup is the user's only copy of their data and is never written: the SQLite source reads
+// its databases in place, read-only, or from private copies in the work folder, which goes when the
+// scan ends (or the process is interrupted).
 class ScanContext {
 public:
-    explicit ScanContext(NotificationCenter& nc);
+    explicit ScanContext(NotificationCenter& nc, std::string backupFolder = {});
     ~ScanContext();
     ScanContext(const ScanContext&) = delete;
     ScanContext& operator=(const ScanContext&) = delete;
 
     NotificationCenter& nc;
+
+    // The files of the backup a scanner is given; the same object for every scanner of the scan.
+    const BackupFiles& filesFor(const std::string& backupFolder);
+
+    WorkFolder workFolder{"scan"};
+    SqliteSource sqlite{workFolder};
 
     std::vector<PRContactNodePtr> contactArray;
     std::vector<PRContactNodePtr> contactInfoArray;
@@ -34,23 +42,11 @@ public:
     std::vector<PRNoteNodePtr> noteArray;
     std::vector<std::shared_ptr<PRNoteValueNode>> noteValueArray;
 
-    // The path of this scan's private copy of a backup file (made on first request, with a write-
-    // ahead log beside it if there is one), or nothing (logged) when it cannot be made.
-    std::optional<std::string> workingCopyOf(const std::string& backupFilePath);
-
-    // Empties the working lists and removes the working copies.
+    // Empties the working lists and removes the work folder with every private copy in it.
     void removeSomeArray();
 
 private:
-    std::string workFolder_;
-    std::map<std::string, std::string> copies_;
+    BackupFiles files_;
 };
-
-// Switches the database file to write-ahead logging and folds any log beside it into it. Callers
-// pass a working copy, never a file of the backup.
-void commitDB(const std::string& databasePath);
-
-// The backup's notes database: the first of the two fixed names that exists, or nothing.
-std::optional<std::string> notesDatabasePath(const std::string& backupFolder);
 
 } // namespace quarrow

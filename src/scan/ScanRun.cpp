@@ -1,16 +1,10 @@
 #include "ScanRun.h"
 
-#include "NoteScanner.h"
 #include "ScanContext.h"
-#include "carving/DelNoteCarver.h"
 
 namespace quarrow {
 
-std::vector<ScanRun::Scanner> ScanRun::editionScanners() {
-    return {scanNoteThread, scanDelNoteThread};
-}
-
-ScanRun::ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish, std::vector<Scanner> scanners)
+ScanRun::ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish, std::vector<ScannerEntry> scanners)
     : nc_(nc), scanThreadFinish_(std::move(scanThreadFinish)), scanners_(std::move(scanners)) {}
 
 ScanRun::~ScanRun() {
@@ -21,7 +15,7 @@ void ScanRun::ScanIOSBackFile(const std::string& backupFolder) {
     if (scanBackFileThreader_.joinable() || finished_) {
         return;
     }
-    context_ = std::make_unique<ScanContext>(nc_);
+    context_ = std::make_unique<ScanContext>(nc_, backupFolder);
     scanBackFileThreader_ = std::thread(&ScanRun::ScanIOSBackUpFilehand, this, backupFolder);
 }
 
@@ -32,8 +26,10 @@ void ScanRun::join() {
 }
 
 void ScanRun::ScanIOSBackUpFilehand(std::string backupFolder) {
-    for (const Scanner& scanner : scanners_) {
-        scanner(*context_, backupFolder);
+    for (const ScannerEntry& scanner : scanners_) {
+        if (scanner.run) {
+            scanner.run(*context_, backupFolder);
+        }
     }
     if (scanThreadFinish_) {
         scanThreadFinish_();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScannerRegistry.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -18,13 +20,9 @@ class ScanContext;
 // and finally frees its working lists and working copies.
 class ScanRun {
 public:
-    using Scanner = std::function<void(ScanContext&, const std::string&)>;
-
-    // The scanners this edition runs, in order.
-    static std::vector<Scanner> editionScanners();
-
+    // Runs the entries' scanners in the order given: by default those of the notes edition.
     ScanRun(NotificationCenter& nc, std::function<void()> scanThreadFinish,
-            std::vector<Scanner> scanners = editionScanners());
+            std::vector<ScannerEntry> scanners = ScannerRegistry::shared().edition(Edition::Notes));
     ~ScanRun();
     ScanRun(const ScanRun&) = delete;
     ScanRun& operator=(const ScanRun&) = delete;
@@ -34,6 +32,8 @@ public:
 
     // True once the worker has freed its lists and is about to end.
     bool isFinished() const { return finished_.load(); }
+    // The scanners this run runs, in order.
+    const std::vector<ScannerEntry>& scanners() const { return scanners_; }
     // Waits for the worker to end. Must not be called on the main thread while the worker may still
     // need it for the finish step.
     void join();
@@ -46,7 +46,7 @@ private:
 
     NotificationCenter& nc_;
     std::function<void()> scanThreadFinish_;
-    std::vector<Scanner> scanners_;
+    std::vector<ScannerEntry> scanners_;
     std::unique_ptr<ScanContext> context_;
     std::thread scanBackFileThreader_;
     std::atomic<bool> finished_{false};

@@ -13,7 +13,7 @@
 #include "WelcomeWindow.h"
 
 #include "platform/NotificationCenter.h"
-#include "scan/ScanNotifications.h"
+#include "records/ScanNotifications.h"
 
 #include <QApplication>
 #include <QDir>

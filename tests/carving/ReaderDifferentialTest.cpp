@@ -8,7 +8,6 @@
 #include "carving/RecordChecks.h"
 #include "carving/RecordDecoding.h"
 #include "platform/Log.h"
-#include "scan/ScanContext.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +132,7 @@ std::string notesDb(const TempDir& dir, bool wal) {
         }
     }
     if (wal) {
-        commitDB(path);
+        fixtures::execSql(path, "PRAGMA journal_mode=WAL;");
     }
     return fixtures::readFile(path);
 }
@@ -308,16 +307,16 @@ TEST_P(Differential, CarverAnswersAlikeThroughEveryReader) {
     ScopedLogSink scoped(log);
     std::vector<std::vector<std::string>> seen;
     for (auto& reader : readers) {
-        NotificationCenter nc;
         seen.emplace_back();
-        nc.addObserver("", [&](const Notification& n) {
-            const auto note = n.recordAs<PRNoteNode>();
-            seen.back().push_back(note ? std::to_string(note->uid()) + "|" + note->noteTitle().value_or("-") + "|" +
-                                             note->noteDate().value_or("-") + "|" + note->noteContent().value_or("-")
-                                       : std::to_string(n.number() ? *n.number() : -1));
-        });
-        ScanContext context(nc);
-        carveDelNotes(*reader, context, "differential");
+        std::vector<PRNoteNodePtr> notes;
+        std::vector<PRNoteValueNodePtr> bodies;
+        carveDelNotes(
+            *reader, notes, bodies,
+            [&](const PRNoteNodePtr& note) {
+                seen.back().push_back(std::to_string(note->uid()) + "|" + note->noteTitle().value_or("-") + "|" +
+                                      note->noteDate().value_or("-") + "|" + note->noteContent().value_or("-"));
+            },
+            "differential");
     }
     EXPECT_EQ(seen[0], seen[2]);
     EXPECT_EQ(seen[1], seen[2]);

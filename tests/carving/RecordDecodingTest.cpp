@@ -1,7 +1,7 @@
 #include "carving/RecordDecoding.h"
 
 #include "carving/RecordChecks.h"
-#include "scan/ValueHelpers.h"
+#include "records/ValueHelpers.h"
 
 #include <gtest/gtest.h>
 

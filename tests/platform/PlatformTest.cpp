@@ -5,7 +5,6 @@
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "scan/Records.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,13 +33,19 @@ TEST(NotificationCenter, DeliversSynchronouslyOnThePostingThreadInOrder) {
     EXPECT_NE(deliveredOn, std::this_thread::get_id());
 }
 
+namespace {
+struct TestRecord : PRObject {
+    const char* className() const override { return "TestRecord"; }
+};
+} // namespace
+
 TEST(NotificationCenter, CarriesRecordsTextsAndNumbers) {
     NotificationCenter nc;
-    std::shared_ptr<PRNoteNode> received;
+    std::shared_ptr<TestRecord> received;
     std::string text;
     long long number = 0;
     nc.addObserver("", [&](const Notification& n) {
-        if (auto r = n.recordAs<PRNoteNode>()) {
+        if (auto r = n.recordAs<TestRecord>()) {
             received = r;
         } else if (n.text()) {
             text = *n.text();
@@ -48,7 +53,7 @@ TEST(NotificationCenter, CarriesRecordsTextsAndNumbers) {
             number = *n.number();
         }
     });
-    auto note = std::make_shared<PRNoteNode>();
+    auto note = std::make_shared<TestRecord>();
     nc.post("r", std::shared_ptr<PRObject>(note));
     nc.post("t", std::string("/path"));
     nc.post("n", 96LL);

@@ -1,6 +1,6 @@
 #include "results/ResultCollection.h"
 
-#include "scan/ScanNotifications.h"
+#include "records/ScanNotifications.h"
 
 #include <gtest/gtest.h>
 

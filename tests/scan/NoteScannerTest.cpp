@@ -2,9 +2,9 @@
 
 #include "DeviceDb.h"
 #include "platform/Log.h"
+#include "records/ScanNotifications.h"
 #include "results/ResultCollection.h"
 #include "scan/ScanContext.h"
-#include "scan/ScanNotifications.h"
 #include "support/BackupBuilder.h"
 #include "support/TempDir.h"
 
@@ -34,7 +34,7 @@ protected:
     }
 
     void scan() {
-        ScanContext context(nc);
+        ScanContext context(nc, folder);
         scanNoteThread(context, folder);
     }
 
@@ -221,28 +221,4 @@ TEST_F(NoteScan, ReadsAReadOnlyBackup) {
     EXPECT_EQ(folderFingerprint(folder), before);
     ASSERT_EQ(collection.noteArray().size(), 1u);
     EXPECT_EQ(collection.noteArray()[0]->noteTitle(), "Read only");
-}
-
-TEST(ScanContext, RemovesItsWorkingCopies) {
-    TempDir dir;
-    fixtures::writeFile(dir.file("db"), "bytes");
-    NotificationCenter nc;
-    ScanContext context(nc);
-    const auto copy = context.workingCopyOf(dir.file("db"));
-    ASSERT_TRUE(copy);
-    EXPECT_EQ(context.workingCopyOf(dir.file("db")), copy); // once per scan
-    context.noteArray.push_back(std::make_shared<PRNoteNode>());
-    context.removeSomeArray();
-    EXPECT_TRUE(context.noteArray.empty());
-    EXPECT_NE(::access(copy->c_str(), F_OK), 0);
-}
-
-TEST(CommitDB, SwitchesARollbackJournalFileToWriteAheadLogging) {
-    TempDir dir;
-    fixtures::NotesDbBuilder(dir.file("n.sqlite")).close();
-    ASSERT_EQ(fixtures::readFile(dir.file("n.sqlite"))[18], 1);
-    commitDB(dir.file("n.sqlite"));
-    const auto bytes = fixtures::readFile(dir.file("n.sqlite"));
-    EXPECT_EQ(bytes[18], 2);
-    EXPECT_EQ(bytes[19], 2);
 }

@@ -3,6 +3,7 @@
 // in free space, and a whole scan leaves every file as it was.
 
 #include "DeviceDb.h"
+#include "discovery/BackupFiles.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Host.h"
 #include "platform/Log.h"
@@ -36,18 +37,41 @@ struct SampleBackup {
 };
 
 const std::vector<SampleBackup> kSamples = {
-    {"3f9c2a7d5e81b04c6a1d92e7f0b3c58a4d6e2f17", "Anna's iPhone", "Iphone 4S", "5.1.1", "2012-08-10 19:24",
+    {"3f9c2a7d5e81b04c6a1d92e7f0b3c58a4d6e2f17",
+     "Anna's iPhone",
+     "Iphone 4S",
+     "5.1.1",
+     "2012-08-10 19:24",
      {"Groceries", "Packing list for Lisbon", "Mum's birthday – 3 August", "Gift ideas", "Meeting notes 9 Aug"},
      "Password: Alpenrose!2012"},
-    {"8b07e4d1c2a95f3e60d7b18c4a2f9e05d3c71b6a", "Marc’s iPad", "NewIpad", "6.1.3", "2013-06-02 09:15",
-     {"Recette des crêpes 🥞", "東京旅行の予定", "中文学习笔记", "À faire ce week-end 📝"}, "Clé chez Mme Bérénice"},
-    {"c1d5a0e9f7b3248e6a0c9d2b5f8e1a3c7d4b6e90", "Jürgen’s iPhone", "Iphone3G", "3.1.3", "2010-02-20 20:05",
-     {"Einkaufsliste", "Geburtstage", "Werkstatt-Termin"}, "Schlüssel beim Wirt"},
-    {"5a2e8c4f1b7d09e3c6a5f2d8b1e4c7a0f3d9b2e6", "Sofia's iPhone", "Iphone 5", "6.1.4", "2013-07-21 21:03",
+    {"8b07e4d1c2a95f3e60d7b18c4a2f9e05d3c71b6a",
+     "Marc’s iPad",
+     "NewIpad",
+     "6.1.3",
+     "2013-06-02 09:15",
+     {"Recette des crêpes 🥞", "東京旅行の予定", "中文学习笔记", "À faire ce week-end 📝"},
+     "Clé chez Mme Bérénice"},
+    {"c1d5a0e9f7b3248e6a0c9d2b5f8e1a3c7d4b6e90",
+     "Jürgen’s iPhone",
+     "Iphone3G",
+     "3.1.3",
+     "2010-02-20 20:05",
+     {"Einkaufsliste", "Geburtstage", "Werkstatt-Termin"},
+     "Schlüssel beim Wirt"},
+    {"5a2e8c4f1b7d09e3c6a5f2d8b1e4c7a0f3d9b2e6",
+     "Sofia's iPhone",
+     "Iphone 5",
+     "6.1.4",
+     "2013-07-21 21:03",
      {"Tortilla española", "Horario de los niños", "Viaje a Londres ✈️", "Presupuesto julio"},
      "ES91 2100 0418 4502 0005 1332"},
-    {"e7b1d4a8c3f6920d5e1b7a4c8f2d6e093b5a1c7d", "Lena’s iPad mini", std::nullopt, "6.1.3", "2013-04-09 07:48",
-     {"Running log 2013 🏃", "Thesis", "Books to read 📚"}, nullptr},
+    {"e7b1d4a8c3f6920d5e1b7a4c8f2d6e093b5a1c7d",
+     "Lena’s iPad mini",
+     std::nullopt,
+     "6.1.3",
+     "2013-04-09 07:48",
+     {"Running log 2013 🏃", "Thesis", "Books to read 📚"},
+     nullptr},
 };
 
 class SampleBackupTest : public ::testing::TestWithParam<SampleBackup> {
@@ -76,7 +100,7 @@ TEST_P(SampleBackupTest, ScanReadsLiveNotesAndFreeSpaceHoldsDeletedOnes) {
     NotificationCenter nc;
     ResultCollection collection(nc);
     {
-        ScanContext context(nc);
+        ScanContext context(nc, folder());
         scanNoteThread(context, folder());
     }
     std::vector<std::string> titles;
@@ -85,9 +109,9 @@ TEST_P(SampleBackupTest, ScanReadsLiveNotesAndFreeSpaceHoldsDeletedOnes) {
     }
     EXPECT_EQ(titles, GetParam().liveTitles);
     if (const char* hidden = GetParam().freeSpaceText) {
-        const auto notes = notesDatabasePath(folder());
+        const auto notes = BackupFiles(folder()).notesDatabase();
         ASSERT_TRUE(notes);
-        EXPECT_NE(fixtures::readFile(*notes).find(hidden), std::string::npos);
+        EXPECT_NE(fixtures::readFile(notes->path).find(hidden), std::string::npos);
         for (const auto& note : collection.noteArray()) {
             EXPECT_EQ(note->noteContent()->find(hidden), std::string::npos);
         }

@@ -3,14 +3,16 @@
 #include "DeviceDb.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
+#include "records/ScanNotifications.h"
 #include "results/ResultCollection.h"
 #include "scan/NoteScanner.h"
 #include "scan/ScanContext.h"
-#include "scan/ScanNotifications.h"
 #include "support/BackupBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -28,7 +30,8 @@ struct ScanDriver {
     }
     ~ScanDriver() { Platform::current().setMainThread(nullptr); }
 
-    void scan(const std::string& folder, std::vector<ScanRun::Scanner> scanners = ScanRun::editionScanners()) {
+    void scan(const std::string& folder,
+              std::vector<ScannerEntry> scanners = ScannerRegistry::shared().edition(Edition::Notes)) {
         collection.showView();
         ScanRun run(
             nc_, [this] { collection.ScanThreadFinish(); }, std::move(scanners));
@@ -58,17 +61,22 @@ TEST(ScanRun, RunsTheScannersOnAWorkerAndFinishesOnTheMainThread) {
     NotificationCenter nc;
     std::vector<std::string> order;
     std::thread::id scannerThread;
+    std::string copy;
     auto first = [&](ScanContext& c, const std::string& path) {
         scannerThread = std::this_thread::get_id();
         order.push_back("notes");
         scanNoteThread(c, path);
+        copy = c.sqlite.foldedCopy(notesSqlitePath(folder)).value_or("");
     };
     auto second = [&](ScanContext& c, const std::string&) {
         order.push_back("second");
-        EXPECT_TRUE(c.workingCopyOf(notesSqlitePath(folder))); // the copy is shared across scanners
+        EXPECT_EQ(c.sqlite.foldedCopy(notesSqlitePath(folder)), copy); // the copy is shared across scanners
     };
     ScanDriver driver(nc);
-    driver.scan(folder, {first, second});
+    driver.scan(folder,
+                {{"first", Category::Note, {}, 70, false, first}, {"second", Category::Note, {}, 96, true, second}});
+    EXPECT_FALSE(copy.empty());
+    EXPECT_FALSE(std::filesystem::exists(copy)); // the work folder went with the scan
     EXPECT_EQ(order, (std::vector<std::string>{"notes", "second"}));
     EXPECT_NE(scannerThread, std::this_thread::get_id());
     EXPECT_EQ(driver.finishThread, std::this_thread::get_id());

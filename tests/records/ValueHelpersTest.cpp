@@ -1,5 +1,5 @@
-#include "scan/ValueHelpers.h"
-#include "scan/Utf8.h"
+#include "records/ValueHelpers.h"
+#include "records/Utf8.h"
 
 #include "support/ScopedTimeZone.h"
 

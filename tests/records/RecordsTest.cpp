@@ -1,4 +1,4 @@
-#include "scan/Records.h"
+#include "records/Records.h"
 
 #include <gtest/gtest.h>
 

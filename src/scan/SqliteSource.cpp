@@ -1,0 +1,300 @@
+#include "SqliteSource.h"
+
+#include "platform/Log.h"
+#include "platform/WorkFolder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quarrow {
+
+namespace {
+
+// A file descriptor that closes itself.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+enum class Presence { Missing, Regular, Other };
+
+// Whether something lies at the path, and whether it is a regular file (links followed, as the
+// database library follows them).
+Presence presenceOf(const std::string& path, off_t* size = nullptr) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return Presence::Missing;
+    }
+    if (size) {
+        *size = st.st_size;
+    }
+    return S_ISREG(st.st_mode) ? Presence::Regular : Presence::Other;
+}
+
+// The file opened for reading without ever blocking (a FIFO opens at once), checked to be a
+// regular file on the descriptor itself; nothing (logged) otherwise.
+Fd openRegular(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd) {
+        systemLog("Database cannot be read: " + path + ": " + std::strerror(errno));
+        return Fd();
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        systemLog("Database is not a regular file, skipped: " + path);
+        return Fd();
+    }
+    return fd;
+}
+
+// The journal header's magic number: a rollback journal that starts with it is hot, and its page
+// images must be rolled back into the database before the database is consistent.
+constexpr unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+
+bool hasHotJournal(const std::string& databasePath) {
+    const std::string journal = databasePath + "-journal";
+    if (presenceOf(journal) != Presence::Regular) {
+        return false;
+    }
+    Fd fd(::open(journal.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    unsigned char header[sizeof kJournalMagic] = {};
+    return fd && ::pread(fd.get(), header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
+           std::memcmp(header, kJournalMagic, sizeof header) == 0;
+}
+
+// True when the database can be read where it lies with nothing to fold in: a rollback-journal
+// database (header bytes 18 and 19 are 1) with no write-ahead log and no hot journal beside it.
+// Switching such a file to write-ahead logging changes only those two bytes, so reading it in
+// place gives exactly the rows a folded copy would, without copying the file.
+bool readableInPlace(int fd, const std::string& path) {
+    unsigned char header[20] = {};
+    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        std::memcmp(header, "SQLite format 3", 16) != 0 || header[18] != 1 || header[19] != 1) {
+        return false;
+    }
+    off_t walSize = 0;
+    if (presenceOf(path + "-wal", &walSize) == Presence::Regular && walSize > 0) {
+        return false;
+    }
+    return !hasHotJournal(path);
+}
+
+// A file: URI for the path, with every byte outside the unreserved set escaped, read immutable.
+std::string immutableUri(const std::string& path) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// Copies everything the descriptor holds into a new private file (0600, never an existing one).
+bool copyInto(int from, const std::string& to) {
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!out) {
+        return false;
+    }
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, nullptr, out.get(), nullptr, std::size_t{1} << 30, 0);
+        if (n == 0) {
+            return true;
+        }
+        if (n > 0) {
+            continue;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+            return false;
+        }
+        break; // no kernel copy between these files: copy through a buffer
+    }
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n == 0) {
+            return true;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            done += w;
+        }
+    }
+}
+
+// Copies a log beside the database (its write-ahead log or its journal) next to the copy, under
+// the name the database library looks for. A log that is not a regular file is logged and left out.
+void copyLog(const std::string& original, const std::string& copy, const char* suffix) {
+    const std::string log = original + suffix;
+    if (presenceOf(log) == Presence::Missing) {
+        return;
+    }
+    const Fd fd = openRegular(log);
+    if (fd && !copyInto(fd.get(), copy + suffix)) {
+        systemLog("Cannot copy the log " + log + " for scanning: " + std::strerror(errno));
+    }
+}
+
+} // namespace
+
+void SqliteClose::operator()(sqlite3* db) const {
+    sqlite3_close(db);
+}
+
+SqliteSource::SqliteSource(WorkFolder& workFolder) : workFolder_(workFolder) {}
+
+SqliteSource::~SqliteSource() = default;
+
+std::optional<std::string> SqliteSource::foldedCopy(const std::string& backupPath) {
+    if (const auto it = copies_.find(backupPath); it != copies_.end()) {
+        return it->second;
+    }
+    const Fd fd = openRegular(backupPath);
+    if (!fd) {
+        return std::nullopt;
+    }
+    const auto folder = workFolder_.path();
+    if (!folder) {
+        return std::nullopt; // logged where the folder failed
+    }
+    const std::string copy = *folder + "/" + std::to_string(copies_.size()) + ".sqlite";
+    if (!copyInto(fd.get(), copy)) {
+        systemLog("Cannot copy " + backupPath + " for scanning: " + std::strerror(errno));
+        ::unlink(copy.c_str());
+        return std::nullopt;
+    }
+    copyLog(backupPath, copy, "-wal");
+    copyLog(backupPath, copy, "-journal");
+    commitDB(copy);
+    copies_[backupPath] = copy;
+    return copy;
+}
+
+SqliteHandle SqliteSource::open(const std::string& backupPath) {
+    sqlite3* raw = nullptr;
+    int rc = SQLITE_ERROR;
+    bool inPlace = false;
+    {
+        const Fd fd = openRegular(backupPath);
+        if (!fd) {
+            return nullptr;
+        }
+        inPlace = readableInPlace(fd.get(), backupPath);
+        if (inPlace) {
+            // Through the descriptor already checked, so that the path cannot be swapped for
+            // something else in between; by its path where /proc is not mounted.
+            const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+            const std::string& target = ::access(self.c_str(), F_OK) == 0 ? self : backupPath;
+            rc = sqlite3_open_v2(immutableUri(target).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        }
+    }
+    if (!inPlace) {
+        const auto copy = foldedCopy(backupPath);
+        if (!copy) {
+            return nullptr;
+        }
+        rc = sqlite3_open_v2(copy->c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    }
+    SqliteHandle db(raw);
+    if (rc != SQLITE_OK) {
+        systemLog("Database cannot be opened: " + backupPath + ": " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
+        return nullptr;
+    }
+    // The private copy is ours and is read front to back: map it rather than copy every page
+    // through read(). The backup's own file is never mapped: it could shrink under the mapping.
+    sqlite3_exec(db.get(), inPlace ? "PRAGMA mmap_size=0;" : "PRAGMA mmap_size=1073741824;", nullptr, nullptr, nullptr);
+    return db;
+}
+
+std::vector<std::string> SqliteSource::tableColumns(sqlite3* db, std::string_view table) {
+    std::vector<std::string> columns;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return columns;
+    }
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        if (const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))) {
+            columns.emplace_back(name, static_cast<std::size_t>(sqlite3_column_bytes(raw, 0)));
+        }
+    }
+    return columns;
+}
+
+bool SqliteSource::hasColumns(sqlite3* db, std::string_view table, std::initializer_list<std::string_view> columns) {
+    const auto declared = tableColumns(db, table);
+    if (declared.empty()) {
+        return false;
+    }
+    for (std::string_view wanted : columns) {
+        const auto same = [wanted](const std::string& name) {
+            return name.size() == wanted.size() &&
+                   sqlite3_strnicmp(name.c_str(), wanted.data(), static_cast<int>(wanted.size())) == 0;
+        };
+        if (std::none_of(declared.begin(), declared.end(), same)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void commitDB(const std::string& databasePath) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const SqliteHandle db(raw);
+    if (rc != SQLITE_OK) {
+        return;
+    }
+    if (sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return;
+    }
+    if (sqlite3_wal_checkpoint_v2(db.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) != SQLITE_OK) {
+        // Standard output belongs to the command line's results: the failure goes to the log.
+        systemLog("Failed to commit");
+    }
+}
+
+} // namespace quarrow

@@ -1,0 +1,7 @@
+#include "Carver.h"
+
+#include <cstdio>
+
+void report() {
+    std::printf("found\n");
+}
