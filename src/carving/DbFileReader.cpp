@@ -25,7 +25,7 @@ DbFileReader::~DbFileReader() {
 }
 
 std::unique_ptr<DbFileReader> DbFileReader::openFile(const std::string& path, bool mapWindow) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
@@ -42,7 +42,7 @@ std::unique_ptr<DbFileReader> DbFileReader::openFile(const std::string& path, bo
     return reader;
 }
 
-void DbFileReader::preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* out) const {
+std::size_t DbFileReader::preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* out) const {
     std::size_t done = 0;
     while (done < n) {
         const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
@@ -55,6 +55,36 @@ void DbFileReader::preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* 
         done += static_cast<std::size_t>(got);
     }
     std::memset(out + done, 0, n - done);
+    return done;
+}
+
+std::size_t DbFileReader::readAt(std::int64_t offset, std::size_t n, std::uint8_t* out) const {
+    if (n == 0) {
+        return 0;
+    }
+    std::size_t before = 0; // bytes before the start of the file
+    if (offset < 0) {
+        const std::uint64_t ahead = static_cast<std::uint64_t>(-(offset + 1)) + 1;
+        before = ahead >= n ? n : static_cast<std::size_t>(ahead);
+        std::memset(out, 0, before);
+        out += before;
+        n -= before;
+        offset = 0;
+    }
+    const std::uint64_t off = static_cast<std::uint64_t>(offset);
+    std::size_t inside = 0;
+    if (off < size_) {
+        inside = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - off));
+    }
+    std::memset(out + inside, 0, n - inside);
+    if (inside == 0) {
+        return 0;
+    }
+    if (fd_ < 0) {
+        std::memcpy(out, data_ + off, inside); // a memory reader holds the whole file
+        return inside;
+    }
+    return preadInto(off, inside, out);
 }
 
 void DbFileReader::fillWindow(std::int64_t offset) {

@@ -37,10 +37,11 @@ public:
     DbFileReader(const DbFileReader&) = delete;
     DbFileReader& operator=(const DbFileReader&) = delete;
 
-    // A reader over the file at path, or nullptr when it cannot be opened for reading. The window
-    // is a mapping of the file (no copy) unless mapWindow is false or mapping fails; then it is a
-    // buffer filled with pread. A mapped file must not shrink while it is read: the carvers read
-    // the scan's private working copy.
+    // A reader over the file at path, or nullptr when it is no regular file or cannot be opened for
+    // reading (opened without blocking, so a FIFO answers at once). The window is a mapping of the
+    // file (no copy) unless mapWindow is false or mapping fails; then it is a buffer filled with
+    // pread. A mapped file must not shrink while it is read, so a user's file is read with
+    // mapWindow false.
     static std::unique_ptr<DbFileReader> openFile(const std::string& path, bool mapWindow = true);
 
     std::uint64_t size() const { return size_; }
@@ -70,6 +71,12 @@ public:
     // Copies n bytes starting at offset into out; bytes outside the file are zeros.
     void read(std::int64_t offset, std::size_t n, std::uint8_t* out);
 
+    // Copies n bytes from offset into out straight from the file (pread; never through the window,
+    // so random page reads cost one read each); bytes outside the file are zeros. Answers how many
+    // of the bytes asked for were read from the file: fewer than lie inside the size taken at
+    // opening means the file shrank or failed under the reader.
+    std::size_t readAt(std::int64_t offset, std::size_t n, std::uint8_t* out) const;
+
     // The bytes from offset on, as many of the n asked for as lie inside the file and fit the
     // window (at least min(n, kViewSpan) unless the file ends first); empty when
     // offset is outside the file. Valid until the next call on this reader.
@@ -80,7 +87,8 @@ private:
     std::uint8_t slowByteAt(std::int64_t offset);
     // Moves the window of a file-backed reader so that it starts at or before offset.
     void fillWindow(std::int64_t offset);
-    void preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* out) const;
+    // Answers how many bytes came from the file; the rest of out is zeroed.
+    std::size_t preadInto(std::uint64_t offset, std::size_t n, std::uint8_t* out) const;
 
     const std::uint8_t* data_ = nullptr; // the bytes held: all of memory, or the window
     std::int64_t base_ = 0;              // file offset of data_[0]

@@ -1,0 +1,1024 @@
+#include "RowCarver.h"
+
+#include "DbFileReader.h"
+#include "JournalFile.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <functional>
+#include <unordered_map>
+
+namespace quarrow::carving {
+
+std::string_view recoveredFromText(RecoveredFrom from) {
+    switch (from) {
+    case RecoveredFrom::Freeblock:
+        return "freeblock";
+    case RecoveredFrom::Unallocated:
+        return "unallocated";
+    case RecoveredFrom::InteriorPage:
+        return "interior page";
+    case RecoveredFrom::FreePage:
+        return "free page";
+    case RecoveredFrom::WalFrame:
+        return "wal frame";
+    case RecoveredFrom::Journal:
+        return "journal";
+    }
+    return "";
+}
+
+namespace {
+
+// What a page of the current state is used for. Pages left Unused after the walks are reached by
+// no b-tree and no free list.
+enum class PageUse : std::uint8_t { Unused, Btree, FreeTrunk, FreeLeaf, Overflow, PointerMap };
+
+// How a page image is carved.
+enum class ImageKind : std::uint8_t {
+    Live,  // the current image of a live b-tree page: only its free space
+    Stale, // every byte: cells in its pointer array and everything around them
+    Trunk, // a free-list trunk page: the bytes after its list
+};
+
+// Candidate kinds, most trusted first.
+enum class Kind : std::uint8_t {
+    Cell,         // a cell of the image's cell pointer array
+    IntactRowid,  // a record header with the payload size and rowid in front of it
+    Intact,       // a record header whose cell prefix is gone
+    LostHeader,   // a freeblock header overwrote the payload size, rowid and header size
+    LostFirstType // ... and the NULL type of the rowid alias in column 0 as well
+};
+
+constexpr std::uint32_t kNoOwner = UINT32_MAX;
+constexpr std::size_t kStreamBytes = std::size_t{1} << 20;
+
+std::uint64_t contentHash(std::uint64_t payloadSize, Bytes bodyLocal) {
+    const std::string_view bytes(reinterpret_cast<const char*>(bodyLocal.data()), bodyLocal.size());
+    return std::hash<std::string_view>{}(bytes) ^ (payloadSize * 0x9e3779b97f4a7c15ull + 0x632be59bd9b4e019ull);
+}
+
+// The header size a record has when its serial types take typeBytes bytes: the size counts its
+// own varint.
+std::uint32_t headerSizeFor(std::uint32_t typeBytes) {
+    return typeBytes + 1 < 128 ? typeBytes + 1 : typeBytes + 2;
+}
+
+// Reads the main file's pages in ascending order through one buffer of about 1 MiB.
+class PageStream {
+public:
+    PageStream(const DatabaseFile& db, std::uint32_t pages) : db_(db), pages_(pages) {
+        perChunk_ = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kStreamBytes / db.pageSize()));
+        buffer_.resize(std::size_t{perChunk_} * db.pageSize());
+    }
+    // The main file's image of page p (1-based, never below the previous call's).
+    Bytes page(std::uint32_t p) {
+        const std::uint32_t size = db_.pageSize();
+        if (p < first_ || p >= first_ + held_) {
+            first_ = p;
+            held_ = std::min(perChunk_, pages_ - p + 1);
+            const std::uint64_t at = std::uint64_t{p - 1} * size;
+            const std::size_t n = std::size_t{held_} * size;
+            const std::uint64_t inFile = at < db_.files().db->size() ? db_.files().db->size() - at : 0;
+            if (db_.files().db->readAt(static_cast<std::int64_t>(at), n, buffer_.data()) <
+                std::min<std::uint64_t>(n, inFile)) {
+                db_.noteShortRead();
+            }
+        }
+        return Bytes(buffer_).subspan(std::size_t{p - first_} * size, size);
+    }
+
+private:
+    const DatabaseFile& db_;
+    std::uint32_t pages_;
+    std::uint32_t perChunk_ = 1;
+    std::uint32_t first_ = 0;
+    std::uint32_t held_ = 0;
+    std::vector<std::uint8_t> buffer_;
+};
+
+struct Candidate {
+    std::uint32_t shape = 0; // index into Engine::shapes_
+    Kind kind = Kind::Intact;
+    std::uint32_t start = 0;     // first byte of the cell (or of what is left of it)
+    std::uint32_t typesAt = 0;   // first serial type read from the image
+    std::uint32_t bodyStart = 0; // first content byte
+    std::uint32_t localEnd = 0;  // end of the part of the record on the page
+    std::uint32_t end = 0;       // end of the cell: localEnd, plus 4 with an overflow page number
+    std::uint32_t headerSize = 0;
+    std::uint64_t bodySize = 0;
+    bool hasRowid = false;
+    std::int64_t rowid = 0;
+    bool cut = false;
+
+    std::uint64_t payloadSize() const { return headerSize + bodySize; }
+    std::uint32_t firstColumn() const { return kind == Kind::LostFirstType ? 1 : 0; }
+};
+
+// A table as the free-space search tries it.
+struct Shape {
+    const TableShape* table = nullptr;
+    std::size_t request = SIZE_MAX; // SIZE_MAX: tried only so that its rows are not taken for others
+};
+
+// A row whose content continues on overflow pages, resolved when every such row is known.
+struct PendingOverflow {
+    CarvedRow row;
+    std::uint64_t seq = 0;
+    std::uint64_t hash = 0;
+    std::uint64_t payloadSize = 0;
+    std::uint32_t headerSize = 0;
+    std::vector<std::uint64_t> types;
+    std::uint32_t firstColumn = 0;
+    std::vector<std::uint8_t> bodyLocal;
+    std::uint32_t firstOverflow = 0;
+    std::vector<std::uint32_t> chain;
+    bool chainOk = false;
+};
+
+class Engine {
+public:
+    Engine(const DatabaseFile& db, const std::vector<TableRequest>& requests)
+        : db_(db), requests_(requests), usable_(db.usableSize()), pages_(db.pageCount()),
+          allPages_(std::max(db.pageCount(), db.filePageCount())) {
+        for (const TableShape& t : db.tables()) {
+            Shape s;
+            s.table = &t;
+            for (std::size_t r = 0; r < requests.size(); ++r) {
+                if (sameName(requests[r].table, t.name)) {
+                    s.request = r;
+                }
+            }
+            shapes_.push_back(s);
+        }
+        buildPrefilters();
+        requestTables_.resize(requests.size(), nullptr);
+        for (const Shape& sh : shapes_) {
+            if (sh.request != SIZE_MAX) {
+                requestTables_[sh.request] = sh.table;
+            }
+        }
+        live_.resize(requests.size());
+        liveHashes_.resize(requests.size());
+    }
+
+    CarveResult run() {
+        bool anyRequested = false;
+        for (const Shape& s : shapes_) {
+            anyRequested = anyRequested || s.request != SIZE_MAX;
+        }
+        if (!anyRequested) {
+            return {};
+        }
+        readStructure();
+        walkTrees();
+        walkFreeList();
+        markOverflowChains();
+        markPointerMaps();
+        collectLiveRows();
+        carveMainFile();
+        carveLog();
+        carveJournal();
+        resolveOverflow();
+        std::stable_sort(emitted_.begin(), emitted_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        CarveResult result;
+        result.copiesOfLiveRows = copies_;
+        result.rows.reserve(emitted_.size());
+        for (auto& [seq, row] : emitted_) {
+            result.rows.push_back(std::move(row));
+        }
+        return result;
+    }
+
+private:
+    // ---- The structure of the current state ----
+
+    struct Interior {
+        std::uint32_t page;
+        std::uint32_t first; // into children_
+        std::uint32_t count;
+    };
+    struct LiveCell {
+        std::uint32_t page;
+        std::int64_t rowid;
+        std::uint64_t hash;
+    };
+    struct OverflowStart {
+        std::uint32_t page;
+        std::uint32_t first;
+        std::uint64_t pages;
+    };
+
+    // One pass over the current image of every page: its type, its first four bytes (the next
+    // page of an overflow or trunk page), the children of interior pages, the keys and content
+    // hashes of table cells and the overflow chains that cells start.
+    void readStructure() {
+        type_.assign(std::size_t{allPages_} + 1, 0);
+        first4_.assign(std::size_t{allPages_} + 1, 0);
+        PageStream stream(db_, allPages_);
+        std::vector<std::uint8_t> walImage;
+        for (std::uint32_t p = 1; p <= allPages_; ++p) {
+            Bytes image;
+            if (db_.wal() && p <= pages_ && db_.wal()->currentFrame(p)) {
+                db_.readPage(p, walImage);
+                image = walImage;
+            } else {
+                image = stream.page(p);
+            }
+            first4_[p] = be32(image.data());
+            if (p > pages_) {
+                continue;
+            }
+            const auto h = parseBtreePageHeader(image, DatabaseFile::headerOffsetOf(p), usable_);
+            if (!h) {
+                continue;
+            }
+            type_[p] = h->type;
+            const std::uint32_t firstChild = static_cast<std::uint32_t>(children_.size());
+            for (std::uint32_t i = 0; i < h->cellCount; ++i) {
+                const auto cell =
+                    parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable_);
+                if (!cell) {
+                    continue;
+                }
+                if (!h->leaf()) {
+                    children_.push_back(cell->leftChild);
+                }
+                if (cell->hasPayload && cell->firstOverflow != 0) {
+                    overflowStarts_.push_back(
+                        {p, cell->firstOverflow,
+                         overflowPageCount(cell->payloadSize, usable_, h->type == PageType::kTableLeaf)});
+                }
+                if (h->type == PageType::kTableLeaf) {
+                    const Bytes local = image.subspan(cell->payloadStart, cell->localSize);
+                    const Varint hs = readVarint(local, 0);
+                    const std::size_t header = hs.length != 0 ? std::min<std::uint64_t>(hs.value, local.size()) : 0;
+                    liveCells_.push_back({p, cell->rowid, contentHash(cell->payloadSize, local.subspan(header))});
+                }
+            }
+            if (!h->leaf()) {
+                children_.push_back(h->rightChild);
+                interiors_.push_back({p, firstChild, static_cast<std::uint32_t>(children_.size()) - firstChild});
+            }
+        }
+    }
+
+    void walkTrees() {
+        use_.assign(std::size_t{allPages_} + 1, PageUse::Unused);
+        owner_.assign(std::size_t{allPages_} + 1, kNoOwner);
+        for (const std::uint32_t root : db_.roots()) {
+            std::uint32_t owner = kNoOwner;
+            for (std::size_t i = 0; i < shapes_.size(); ++i) {
+                if (shapes_[i].table->rootPage == root) {
+                    owner = static_cast<std::uint32_t>(i);
+                }
+            }
+            std::vector<std::uint32_t> stack{root};
+            while (!stack.empty()) {
+                const std::uint32_t p = stack.back();
+                stack.pop_back();
+                if (p == 0 || p > pages_ || use_[p] != PageUse::Unused || type_[p] == 0) {
+                    continue;
+                }
+                use_[p] = PageUse::Btree;
+                owner_[p] = owner;
+                const auto it = std::lower_bound(interiors_.begin(), interiors_.end(), p,
+                                                 [](const Interior& i, std::uint32_t page) { return i.page < page; });
+                if (it != interiors_.end() && it->page == p) {
+                    stack.insert(stack.end(), children_.begin() + it->first, children_.begin() + it->first + it->count);
+                }
+            }
+        }
+    }
+
+    void walkFreeList() {
+        std::vector<std::uint8_t> image;
+        std::uint32_t trunk = db_.header().firstTrunk;
+        const std::uint32_t mostLeaves = usable_ / 4 - 2;
+        while (trunk != 0 && trunk <= pages_ && use_[trunk] == PageUse::Unused) {
+            use_[trunk] = PageUse::FreeTrunk;
+            db_.readPage(trunk, image);
+            const std::uint32_t count = std::min(be32(image.data() + 4), mostLeaves);
+            trunkLeaves_[trunk] = count;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const std::uint32_t leaf = be32(image.data() + 8 + 4 * i);
+                if (leaf != 0 && leaf <= pages_ && use_[leaf] == PageUse::Unused) {
+                    use_[leaf] = PageUse::FreeLeaf;
+                }
+            }
+            trunk = be32(image.data());
+        }
+    }
+
+    void markOverflowChains() {
+        for (const OverflowStart& o : overflowStarts_) {
+            if (use_[o.page] != PageUse::Btree) {
+                continue; // a cell of a page no b-tree reaches starts no live chain
+            }
+            std::uint32_t p = o.first;
+            for (std::uint64_t i = 0; i < o.pages && p != 0 && p <= pages_ && use_[p] == PageUse::Unused; ++i) {
+                use_[p] = PageUse::Overflow;
+                p = first4_[p];
+            }
+        }
+        overflowStarts_ = {};
+    }
+
+    // Auto-vacuum databases keep pointer-map pages: page 2 and one after every usable / 5 pages.
+    void markPointerMaps() {
+        if (db_.header().autoVacuumRoot == 0) {
+            return;
+        }
+        const std::uint32_t step = usable_ / 5 + 1;
+        for (std::uint64_t p = 2; p <= pages_; p += step) {
+            if (use_[p] == PageUse::Unused) {
+                use_[p] = PageUse::PointerMap;
+            }
+        }
+    }
+
+    void collectLiveRows() {
+        for (const LiveCell& c : liveCells_) {
+            if (use_[c.page] != PageUse::Btree || owner_[c.page] == kNoOwner) {
+                continue;
+            }
+            const std::size_t r = shapes_[owner_[c.page]].request;
+            if (r != SIZE_MAX) {
+                live_[r].push_back({c.rowid, c.hash});
+                liveHashes_[r].push_back(c.hash);
+            }
+        }
+        liveCells_ = {};
+        for (std::size_t r = 0; r < live_.size(); ++r) {
+            std::sort(live_[r].begin(), live_[r].end());
+            std::sort(liveHashes_[r].begin(), liveHashes_[r].end());
+        }
+    }
+
+    bool isLiveCopy(std::size_t request, const std::optional<std::int64_t>& rowid, std::uint64_t hash) const {
+        if (rowid) {
+            return std::binary_search(live_[request].begin(), live_[request].end(), std::make_pair(*rowid, hash));
+        }
+        return std::binary_search(liveHashes_[request].begin(), liveHashes_[request].end(), hash);
+    }
+
+    // ---- The places to carve ----
+
+    void carveMainFile() {
+        PageStream stream(db_, db_.filePageCount());
+        for (std::uint32_t p = 1; p <= db_.filePageCount(); ++p) {
+            const Bytes image = stream.page(p);
+            const std::uint64_t offset = std::uint64_t{p - 1} * db_.pageSize();
+            if (p > pages_ || (db_.wal() && db_.wal()->currentFrame(p))) {
+                carveImage(image, p, ImageKind::Stale, RecoveredFrom::FreePage, offset);
+                continue;
+            }
+            carveCurrent(image, p, offset, RecoveredFrom::FreePage);
+        }
+    }
+
+    void carveLog() {
+        const WalFile* wal = db_.wal();
+        if (!wal) {
+            return;
+        }
+        std::vector<std::uint8_t> image(db_.pageSize());
+        for (std::size_t i = 0; i < wal->frames().size(); ++i) {
+            const WalFile::Frame& f = wal->frames()[i];
+            db_.files().wal->readAt(static_cast<std::int64_t>(f.imageOffset), image.size(), image.data());
+            if (wal->isCurrent(i) && f.page <= pages_) {
+                carveCurrent(image, f.page, f.imageOffset, RecoveredFrom::WalFrame);
+            } else {
+                carveImage(image, f.page, ImageKind::Stale, RecoveredFrom::WalFrame, f.imageOffset);
+            }
+        }
+    }
+
+    void carveJournal() {
+        const DbFileReader* journal = db_.files().journal;
+        if (!journal) {
+            return;
+        }
+        std::vector<std::uint8_t> image(db_.pageSize());
+        for (const JournalPage& j : readJournalPages(*journal, db_.pageSize(), pages_)) {
+            journal->readAt(static_cast<std::int64_t>(j.imageOffset), image.size(), image.data());
+            carveImage(image, j.page, ImageKind::Stale, RecoveredFrom::Journal, j.imageOffset);
+        }
+    }
+
+    // The current image of page p: carved by what the page is used for now. `stale` names it
+    // when every byte of it is free.
+    void carveCurrent(Bytes image, std::uint32_t p, std::uint64_t offset, RecoveredFrom stale) {
+        switch (use_[p]) {
+        case PageUse::Btree:
+            carveImage(image, p, ImageKind::Live, stale, offset);
+            break;
+        case PageUse::FreeTrunk:
+            carveImage(image, p, ImageKind::Trunk, stale, offset);
+            break;
+        case PageUse::FreeLeaf:
+        case PageUse::Unused:
+            carveImage(image, p, ImageKind::Stale, stale, offset);
+            break;
+        case PageUse::Overflow:
+        case PageUse::PointerMap:
+            break;
+        }
+    }
+
+    // ---- One page image ----
+
+    void carveImage(Bytes image, std::uint32_t page, ImageKind kind, RecoveredFrom label, std::uint64_t offset) {
+        image = image.first(std::min<std::size_t>(image.size(), usable_));
+        candidates_.clear();
+        ranges_.clear();
+        const std::uint32_t headerOffset = DatabaseFile::headerOffsetOf(page);
+        const auto h = kind == ImageKind::Trunk ? std::nullopt : parseBtreePageHeader(image, headerOffset, usable_);
+        std::uint32_t gapEnd = 0; // free space before this lies in the unallocated gap
+        if (kind == ImageKind::Live) {
+            if (!h) {
+                return;
+            }
+            // Free space: everything after the pointer array that no live cell covers.
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> cells;
+            for (std::uint32_t i = 0; i < h->cellCount; ++i) {
+                const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
+                const auto cell = parseCell(image, at, h->type, usable_);
+                cells.emplace_back(at, cell ? cell->end : std::min<std::uint32_t>(at + 4, usable_));
+            }
+            std::sort(cells.begin(), cells.end());
+            std::uint32_t from = h->pointerArrayEnd();
+            for (const auto& [s, e] : cells) {
+                if (s > from) {
+                    ranges_.emplace_back(from, s);
+                }
+                from = std::max(from, e);
+            }
+            if (from < image.size()) {
+                ranges_.emplace_back(from, static_cast<std::uint32_t>(image.size()));
+            }
+            gapEnd = std::min<std::uint32_t>(h->contentStart, static_cast<std::uint32_t>(image.size()));
+            if (label != RecoveredFrom::WalFrame) {
+                label = h->leaf() ? RecoveredFrom::Freeblock : RecoveredFrom::InteriorPage;
+            }
+        } else if (kind == ImageKind::Trunk) {
+            const auto it = trunkLeaves_.find(page);
+            const std::uint32_t listed = it == trunkLeaves_.end() ? 0 : it->second;
+            ranges_.emplace_back(std::min<std::uint32_t>(8 + 4 * listed, static_cast<std::uint32_t>(image.size())),
+                                 static_cast<std::uint32_t>(image.size()));
+        } else {
+            if (h && h->type == PageType::kTableLeaf) {
+                for (std::uint32_t i = 0; i < h->cellCount; ++i) {
+                    const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
+                    if (at >= h->pointerArrayEnd()) {
+                        addCellCandidate(image, at, owner_.size() > page ? owner_[page] : kNoOwner);
+                    }
+                }
+            }
+            // Every byte: a pointer array read wrongly must not hide what lies under it.
+            ranges_.emplace_back(std::min<std::uint32_t>(headerOffset, static_cast<std::uint32_t>(image.size())),
+                                 static_cast<std::uint32_t>(image.size()));
+        }
+        for (const auto& [s, e] : ranges_) {
+            scanRange(image, s, e);
+        }
+        if (candidates_.empty()) {
+            return;
+        }
+        resolveOverlaps();
+        for (const Candidate& c : candidates_) {
+            if (c.cut) {
+                continue;
+            }
+            RecoveredFrom from = label;
+            if (kind == ImageKind::Live && label == RecoveredFrom::Freeblock && c.start < gapEnd) {
+                from = RecoveredFrom::Unallocated;
+            }
+            finish(image, c, from, page, offset);
+        }
+    }
+
+    void addCellCandidate(Bytes image, std::uint32_t at, std::uint32_t owner) {
+        const auto cell = parseCell(image, at, PageType::kTableLeaf, usable_);
+        if (!cell || cell->localSize == 0) {
+            return;
+        }
+        const Bytes local = image.subspan(cell->payloadStart, cell->localSize);
+        // The page's own table first: its rows are what a table leaf page holds.
+        std::vector<std::uint32_t> order;
+        if (owner != kNoOwner) {
+            order.push_back(owner);
+        }
+        for (std::uint32_t s = 0; s < shapes_.size(); ++s) {
+            if (s != owner) {
+                order.push_back(s);
+            }
+        }
+        for (const std::uint32_t s : order) {
+            const auto header = readRecordHeader(local, *shapes_[s].table, false);
+            if (!header || header->payloadSize() != cell->payloadSize) {
+                continue;
+            }
+            Candidate c;
+            c.shape = s;
+            c.kind = Kind::Cell;
+            c.start = at;
+            c.typesAt = cell->payloadStart + varintLength(header->headerSize);
+            c.bodyStart = cell->payloadStart + header->headerSize;
+            c.localEnd = cell->payloadStart + cell->localSize;
+            c.end = cell->end;
+            c.headerSize = header->headerSize;
+            c.bodySize = header->bodySize;
+            c.hasRowid = true;
+            c.rowid = cell->rowid;
+            if (c.bodyStart <= c.localEnd && c.bodySize != 0) {
+                candidates_.push_back(c);
+            }
+            return;
+        }
+    }
+
+    // ---- The free-space search ----
+
+    // Bit masks over the shapes, one set of words per byte value: which shapes a record header may
+    // start with (its header size), which may have it as their first serial type, and which may
+    // have it as the first serial type left when a freeblock header overwrote the record's start.
+    using Mask = std::vector<std::uint64_t>;
+    void setBit(Mask& m, std::uint32_t b, std::uint32_t s) { m[b * words_ + s / 64] |= std::uint64_t{1} << (s % 64); }
+
+    void buildPrefilters() {
+        words_ = (shapes_.size() + 63) / 64;
+        headerMask_.assign(256 * words_, 0);
+        firstTypeMask_.assign(256 * words_, 0);
+        lostHeaderMask_.assign(256 * words_, 0);
+        lostFirstTypeMask_.assign(256 * words_, 0);
+        for (std::uint32_t s = 0; s < shapes_.size(); ++s) {
+            const TableShape& t = *shapes_[s].table;
+            const std::size_t n = t.columns.size();
+            if (n == 0) {
+                continue;
+            }
+            const std::uint64_t minHeader = 1 + n;
+            const std::uint64_t maxHeader = 1 + 9 * n;
+            for (std::uint32_t b = 0; b < 256; ++b) {
+                if (b < 0x80 ? b >= minHeader && b <= maxHeader : maxHeader >= 128) {
+                    setBit(headerMask_, b, s);
+                }
+                if (firstTypeByteFits(b, t, 0)) {
+                    setBit(firstTypeMask_, b, s);
+                    setBit(lostHeaderMask_, b, s);
+                }
+                if (t.rowidAlias == 0 && n >= 2 && firstTypeByteFits(b, t, 1)) {
+                    setBit(lostFirstTypeMask_, b, s);
+                }
+            }
+        }
+    }
+
+    static bool firstTypeByteFits(std::uint32_t b, const TableShape& t, std::size_t column) {
+        const bool alias = static_cast<int>(column) == t.rowidAlias;
+        if (b < 0x80) {
+            return typeFits(b, t.columns[column].affinity, alias);
+        }
+        // A type of two bytes or more: a text or blob of 57 bytes or more.
+        return !alias && (t.columns[column].affinity == Affinity::Text || t.columns[column].affinity == Affinity::Blob);
+    }
+
+    template <class F> void forEachBit(const std::uint64_t* a, const std::uint64_t* b, F f) const {
+        for (std::size_t w = 0; w < words_; ++w) {
+            std::uint64_t bits = a[w] & (b ? b[w] : ~std::uint64_t{0});
+            while (bits != 0) {
+                f(static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+                bits &= bits - 1;
+            }
+        }
+    }
+
+    void scanRange(Bytes image, std::uint32_t rs, std::uint32_t re) {
+        for (std::uint32_t p = rs; p < re; ++p) {
+            const std::uint8_t b = image[p];
+            // An intact header: its size, then the first column's type (a one-byte size is the
+            // common case; a longer one skips the second test).
+            const std::uint64_t* header = &headerMask_[b * words_];
+            const std::uint64_t* next = b < 0x80 && p + 1 < re ? &firstTypeMask_[image[p + 1] * words_] : nullptr;
+            forEachBit(header, next, [&](std::uint32_t s) { tryIntact(image, rs, re, p, s); });
+            if (p >= rs + 4 && plausibleFreeblock(image, p - 4)) {
+                forEachBit(&lostHeaderMask_[b * words_], nullptr,
+                           [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostHeader); });
+                forEachBit(&lostFirstTypeMask_[b * words_], nullptr,
+                           [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostFirstType); });
+            }
+        }
+    }
+
+    // The four bytes at `at` could have been written as a freeblock header: a next block of 0 or
+    // after this one, a size of at least 4 that stays on the page.
+    bool plausibleFreeblock(Bytes image, std::uint32_t at) const {
+        const std::uint32_t next = be16(image.data() + at);
+        const std::uint32_t size = be16(image.data() + at + 2);
+        return size >= 4 && at + size <= usable_ && (next == 0 || (next > at && next < usable_));
+    }
+
+    // Places the record whose body starts at bodyStart, checking that it fits [.., re): its local
+    // part and, when it continues on overflow pages, the page number after it.
+    bool placeBody(Candidate& c, std::uint32_t recordStart, std::uint32_t re) const {
+        if (c.bodySize == 0) {
+            return false; // nothing but NULLs and constants: nothing to tell one such row from another
+        }
+        const std::uint64_t payload = c.payloadSize();
+        const std::uint64_t local = localPayloadSize(payload, usable_, true);
+        if (local < c.headerSize) {
+            return false;
+        }
+        const std::uint64_t localEnd = std::uint64_t{recordStart} + local;
+        const std::uint64_t end = localEnd + (local < payload ? 4 : 0);
+        if (end > re) {
+            return false;
+        }
+        c.localEnd = static_cast<std::uint32_t>(localEnd);
+        c.end = static_cast<std::uint32_t>(end);
+        return true;
+    }
+
+    void tryIntact(Bytes image, std::uint32_t rs, std::uint32_t re, std::uint32_t p, std::uint32_t s) {
+        const TableShape& t = *shapes_[s].table;
+        const Varint h = readVarint(image.first(re), p);
+        if (h.length == 0 || h.value <= h.length || h.value > re - p) {
+            return;
+        }
+        types_.clear();
+        std::uint64_t body = 0;
+        const auto used = readColumnTypes(image, p + h.length, p + h.value, t, 0, types_, body);
+        if (!used || *used != h.value - h.length) {
+            return;
+        }
+        Candidate c;
+        c.shape = s;
+        c.kind = Kind::Intact;
+        c.start = p;
+        c.typesAt = p + h.length;
+        c.headerSize = static_cast<std::uint32_t>(h.value);
+        c.bodyStart = p + c.headerSize;
+        c.bodySize = body;
+        if (!placeBody(c, p, re)) {
+            return;
+        }
+        findRowid(image, rs, c);
+        candidates_.push_back(c);
+    }
+
+    // The payload size and rowid varints in front of an intact record: the rowid's last byte is
+    // the one before the record, its earlier bytes have the high bit set, and the payload size
+    // before it must be the record's own.
+    void findRowid(Bytes image, std::uint32_t rs, Candidate& c) const {
+        const std::uint32_t p = c.start;
+        if (p < rs + 2 || image[p - 1] >= 0x80) {
+            return;
+        }
+        std::uint32_t j = p - 1;
+        while (j > rs && p - j < 9 && image[j - 1] >= 0x80) {
+            --j;
+        }
+        std::uint8_t encoded[9];
+        std::uint64_t v = c.payloadSize();
+        const std::uint32_t n = varintLength(v);
+        if (n > 8 || j < rs + n) {
+            return;
+        }
+        for (std::uint32_t i = n; i-- > 0;) {
+            encoded[i] = static_cast<std::uint8_t>((v & 0x7f) | (i + 1 < n ? 0x80 : 0));
+            v >>= 7;
+        }
+        if (!std::equal(encoded, encoded + n, image.begin() + (j - n))) {
+            return;
+        }
+        const Varint rowid = readVarint(image.first(p), j);
+        if (rowid.length != p - j) {
+            return;
+        }
+        c.kind = Kind::IntactRowid;
+        c.hasRowid = true;
+        c.rowid = static_cast<std::int64_t>(rowid.value);
+        c.start = j - n;
+    }
+
+    void tryLost(Bytes image, std::uint32_t re, std::uint32_t t, std::uint32_t s, Kind kind) {
+        const TableShape& table = *shapes_[s].table;
+        types_.clear();
+        std::uint64_t body = 0;
+        const std::uint32_t firstColumn = kind == Kind::LostFirstType ? 1 : 0;
+        const auto used = readColumnTypes(image, t, re, table, firstColumn, types_, body);
+        if (!used) {
+            return;
+        }
+        // The lost rowid alias type was one byte.
+        const std::uint32_t typeBytes = *used + firstColumn;
+        Candidate c;
+        c.shape = s;
+        c.kind = kind;
+        c.start = t - 4;
+        c.typesAt = t;
+        c.headerSize = headerSizeFor(typeBytes);
+        c.bodyStart = t + *used;
+        c.bodySize = body;
+        // The four lost bytes held the payload size, the rowid and the header size (and the alias's
+        // type): with one byte each for all but one of them, the payload is small enough to tell.
+        const std::uint64_t payload = c.payloadSize();
+        if (c.headerSize >= 128 || (kind == Kind::LostFirstType ? payload >= 128 : payload >= 16384)) {
+            return;
+        }
+        if (!placeBody(c, c.bodyStart - c.headerSize, re)) {
+            return;
+        }
+        // The freeblock header's size covered the whole cell when it was written.
+        if (be16(image.data() + c.start + 2) < c.end - c.start) {
+            return;
+        }
+        candidates_.push_back(c);
+    }
+
+    // Same record found several ways: keep the most trusted reading. Overlapping records: the one
+    // that starts later was written later, over the earlier one's bytes, which is then cut; but a
+    // record that starts inside another's header cannot be real (it would have destroyed that
+    // header).
+    void resolveOverlaps() {
+        std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
+            return std::tie(a.bodyStart, a.localEnd, a.shape, a.kind) <
+                   std::tie(b.bodyStart, b.localEnd, b.shape, b.kind);
+        });
+        candidates_.erase(std::unique(candidates_.begin(), candidates_.end(),
+                                      [](const Candidate& a, const Candidate& b) {
+                                          return a.bodyStart == b.bodyStart && a.localEnd == b.localEnd &&
+                                                 a.shape == b.shape;
+                                      }),
+                          candidates_.end());
+        std::stable_sort(candidates_.begin(), candidates_.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.start < b.start; });
+        Candidate* active = nullptr;
+        for (Candidate& c : candidates_) {
+            if (active && c.start < active->bodyStart) {
+                c.cut = true; // inside the active record's header: not a record
+                continue;
+            }
+            if (active && c.start < active->end) {
+                active->cut = true;
+            }
+            active = &c;
+        }
+    }
+
+    // ---- Turning a candidate into a row ----
+
+    void finish(Bytes image, const Candidate& c, RecoveredFrom from, std::uint32_t page, std::uint64_t offset) {
+        const Shape& shape = shapes_[c.shape];
+        if (shape.request == SIZE_MAX) {
+            return; // another table's row: it only kept others from being taken for it
+        }
+        const TableShape& table = *shape.table;
+        types_.clear();
+        std::uint64_t body = 0;
+        if (!readColumnTypes(image, c.typesAt, c.bodyStart, table, c.firstColumn(), types_, body)) {
+            return;
+        }
+        if (c.firstColumn() == 1) {
+            types_.insert(types_.begin(), Serial::kNull);
+        }
+        const Bytes bodyLocal = image.subspan(c.bodyStart, c.localEnd - c.bodyStart);
+        const std::uint64_t hash = contentHash(c.payloadSize(), bodyLocal);
+        const std::optional<std::int64_t> rowid = c.hasRowid ? std::optional<std::int64_t>(c.rowid) : std::nullopt;
+        if (isLiveCopy(shape.request, rowid, hash)) {
+            ++copies_;
+            return;
+        }
+        CarvedRow row;
+        row.request = shape.request;
+        row.rowid = rowid;
+        row.from = from;
+        row.page = page;
+        row.fileOffset = offset + c.start;
+        if (c.localEnd < c.bodyStart + c.bodySize) {
+            PendingOverflow pending;
+            pending.row = std::move(row);
+            pending.seq = seq_++;
+            pending.hash = hash;
+            pending.payloadSize = c.payloadSize();
+            pending.headerSize = c.headerSize;
+            pending.types = types_;
+            pending.bodyLocal.assign(bodyLocal.begin(), bodyLocal.end());
+            pending.firstOverflow = be32(image.data() + c.localEnd);
+            pending_.push_back(std::move(pending));
+            return;
+        }
+        if (!decodeValues(table, types_, bodyLocal, row.values, nullptr)) {
+            return;
+        }
+        if (!accepts(row)) {
+            return;
+        }
+        emit(std::move(row), hash, seq_++);
+    }
+
+    bool accepts(const CarvedRow& row) const {
+        const auto& accept = requests_[row.request].accept;
+        return !accept || accept(row.values);
+    }
+
+    // Decodes the values of a body (whole, or cut short when cutColumn is given); false when a
+    // text is not valid.
+    bool decodeValues(const TableShape& table, const std::vector<std::uint64_t>& types, Bytes body,
+                      std::vector<Value>& values, std::size_t* cutColumn) const {
+        values.assign(table.columns.size(), Value{});
+        std::size_t pos = 0;
+        for (std::size_t i = 0; i < types.size(); ++i) {
+            const std::uint64_t size = Serial::contentSize(types[i]);
+            if (pos + size > body.size()) {
+                if (!cutColumn) {
+                    return false;
+                }
+                *cutColumn = i;
+                const std::uint64_t left = body.size() - pos;
+                // What the page still holds of the cut column: a text cut at a character boundary.
+                if (Serial::isText(types[i]) || Serial::isBlob(types[i])) {
+                    const auto* p = body.data() + pos;
+                    std::uint64_t keep = left;
+                    if (Serial::isText(types[i])) {
+                        keep = wholeCharacters(p, keep);
+                        if (!validText(std::string_view(reinterpret_cast<const char*>(p), keep), db_.encoding())) {
+                            keep = 0;
+                        }
+                    }
+                    values[i] = decodeValue(12 + 2 * keep + (Serial::isText(types[i]) ? 1 : 0), p, db_.encoding());
+                }
+                return true;
+            }
+            const std::uint8_t* p = body.data() + pos;
+            if (Serial::isText(types[i]) &&
+                !validText(std::string_view(reinterpret_cast<const char*>(p), size), db_.encoding())) {
+                return false;
+            }
+            values[i] = decodeValue(types[i], p, db_.encoding());
+            pos += size;
+        }
+        return true;
+    }
+
+    // The bytes of a text cut anywhere that end on a whole character.
+    std::uint64_t wholeCharacters(const std::uint8_t* p, std::uint64_t n) const {
+        if (db_.encoding() != TextEncoding::Utf8) {
+            return n & ~std::uint64_t{1};
+        }
+        // Step back over continuation bytes to the last lead byte; drop its sequence if incomplete.
+        std::uint64_t lead = n;
+        while (lead > 0 && n - lead < 4 && (p[lead - 1] & 0xC0) == 0x80) {
+            --lead;
+        }
+        if (lead == 0) {
+            return 0;
+        }
+        const std::uint8_t c = p[lead - 1];
+        const std::uint64_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return lead - 1 + length <= n ? n : lead - 1;
+    }
+
+    void emit(CarvedRow row, std::uint64_t hash, std::uint64_t seq) {
+        const TableShape& table = *requestTables_[row.request];
+        if (table.rowidAlias >= 0 && row.rowid) {
+            Value& alias = row.values[static_cast<std::size_t>(table.rowidAlias)];
+            alias.type = Value::Type::Integer;
+            alias.integer = *row.rowid;
+        }
+        // The same row found in several places is reported once, where it was found first.
+        const std::uint64_t key = hash ^ (row.request * 0xff51afd7ed558ccdull);
+        auto [first, last] = seen_.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            CarvedRow& other = emitted_[it->second].second;
+            if (other.request != row.request || other.cut != row.cut) {
+                continue;
+            }
+            if (!other.rowid || !row.rowid || *other.rowid == *row.rowid) {
+                if (!other.rowid && row.rowid) {
+                    other.rowid = row.rowid;
+                    if (table.rowidAlias >= 0) {
+                        other.values[static_cast<std::size_t>(table.rowidAlias)] =
+                            row.values[static_cast<std::size_t>(table.rowidAlias)];
+                    }
+                }
+                return;
+            }
+        }
+        seen_.emplace(key, emitted_.size());
+        emitted_.emplace_back(seq, std::move(row));
+    }
+
+    // ---- Overflow chains of carved rows ----
+
+    bool freeNow(std::uint32_t p) const {
+        if (p == 0 || p > allPages_) {
+            return false;
+        }
+        return p > pages_ || use_[p] == PageUse::FreeLeaf || use_[p] == PageUse::Unused;
+    }
+
+    void resolveOverflow() {
+        // Every chain, through pages free now; then which pages more than one row claims.
+        std::unordered_map<std::uint32_t, std::uint64_t> claims;
+        std::unordered_map<std::uint32_t, bool> contested;
+        for (PendingOverflow& o : pending_) {
+            const std::uint64_t needed = overflowPageCount(o.payloadSize, usable_, true);
+            std::uint32_t p = o.firstOverflow;
+            o.chainOk = true;
+            for (std::uint64_t i = 0; i < needed; ++i) {
+                if (!freeNow(p) || std::find(o.chain.begin(), o.chain.end(), p) != o.chain.end()) {
+                    o.chainOk = false;
+                    break;
+                }
+                o.chain.push_back(p);
+                const std::uint32_t next = first4_[p];
+                if ((i + 1 < needed) != (next != 0)) {
+                    o.chainOk = false; // the chain ends early, or goes on past the payload
+                    break;
+                }
+                p = next;
+            }
+            for (const std::uint32_t page : o.chain) {
+                const auto [it, added] = claims.emplace(page, o.hash);
+                if (!added && it->second != o.hash) {
+                    contested[page] = true;
+                }
+            }
+        }
+        std::vector<std::uint8_t> image;
+        for (PendingOverflow& o : pending_) {
+            const TableShape& table = *requestTables_[o.row.request];
+            bool whole = o.chainOk;
+            for (const std::uint32_t page : o.chain) {
+                whole = whole && !contested.count(page);
+            }
+            std::vector<std::uint8_t> body = std::move(o.bodyLocal);
+            const std::size_t localBytes = body.size();
+            const std::uint64_t bodySize = o.payloadSize - o.headerSize;
+            CarvedRow row = std::move(o.row);
+            if (whole) {
+                body.reserve(static_cast<std::size_t>(bodySize));
+                for (const std::uint32_t page : o.chain) {
+                    db_.readPage(page, image);
+                    const std::size_t take =
+                        static_cast<std::size_t>(std::min<std::uint64_t>(usable_ - 4, bodySize - body.size()));
+                    body.insert(body.end(), image.begin() + 4, image.begin() + 4 + static_cast<std::ptrdiff_t>(take));
+                }
+                if (decodeValues(table, o.types, body, row.values, nullptr) && accepts(row)) {
+                    emit(std::move(row), o.hash, o.seq);
+                }
+                continue; // a whole body that does not decode is no row of this table
+            }
+            // Kept as the page holds it, and said to be cut.
+            row.cut = true;
+            if (decodeValues(table, o.types, Bytes(body).first(localBytes), row.values, &row.cutColumn) &&
+                accepts(row)) {
+                emit(std::move(row), o.hash, o.seq);
+            }
+        }
+        pending_ = {};
+    }
+
+    const DatabaseFile& db_;
+    const std::vector<TableRequest>& requests_;
+    const std::uint32_t usable_;
+    const std::uint32_t pages_;    // pages of the current state
+    const std::uint32_t allPages_; // and of the main file beyond it
+    std::vector<Shape> shapes_;
+    std::vector<const TableShape*> requestTables_;
+    std::size_t words_ = 1;
+    Mask headerMask_, firstTypeMask_, lostHeaderMask_, lostFirstTypeMask_;
+
+    std::vector<std::uint8_t> type_;
+    std::vector<std::uint32_t> first4_;
+    std::vector<std::uint32_t> children_;
+    std::vector<Interior> interiors_;
+    std::vector<LiveCell> liveCells_;
+    std::vector<OverflowStart> overflowStarts_;
+    std::vector<PageUse> use_;
+    std::vector<std::uint32_t> owner_;
+    std::unordered_map<std::uint32_t, std::uint32_t> trunkLeaves_;
+    std::vector<std::vector<std::pair<std::int64_t, std::uint64_t>>> live_;
+    std::vector<std::vector<std::uint64_t>> liveHashes_;
+
+    std::vector<Candidate> candidates_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges_;
+    std::vector<std::uint64_t> types_;
+    std::vector<PendingOverflow> pending_;
+    std::vector<std::pair<std::uint64_t, CarvedRow>> emitted_;
+    std::unordered_multimap<std::uint64_t, std::size_t> seen_;
+    std::uint64_t seq_ = 0;
+    std::size_t copies_ = 0;
+};
+
+} // namespace
+
+CarveResult carveDeletedRows(const DatabaseFile& database, const std::vector<TableRequest>& requests) {
+    return Engine(database, requests).run();
+}
+
+} // namespace quarrow::carving
