@@ -7,6 +7,7 @@
 // private copy, no mapping (a file that shrinks under a mapping kills the process; under pread it
 // reads as zeros, which the log reports).
 
+#include "DbFileReader.h"
 #include "RecordDecoder.h"
 #include "SchemaParser.h"
 #include "SqliteFormat.h"
@@ -19,10 +20,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace quarrow {
-class DbFileReader;
-}
 
 namespace quarrow::carving {
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <functional>
+#include <map>
 #include <unordered_map>
 
 namespace quarrow::carving {
@@ -111,6 +112,8 @@ struct Candidate {
     bool hasRowid = false;
     std::int64_t rowid = 0;
     bool cut = false;
+    int strength = 0;           // how well the reading explains its bytes; 0: not a record
+    std::uint32_t rangeEnd = 0; // end of the free space it was found in
 
     std::uint64_t payloadSize() const { return headerSize + bodySize; }
     std::uint32_t firstColumn() const { return kind == Kind::LostFirstType ? 1 : 0; }
@@ -122,8 +125,16 @@ struct Shape {
     std::size_t request = SIZE_MAX; // SIZE_MAX: tried only so that its rows are not taken for others
 };
 
+// The moment a page image shows: the database now, or an older state: the main file's image of a
+// page the log has replaced since, a log frame, a journal's image from before a transaction.
+struct Moment {
+    enum class Of : std::uint8_t { Now, MainFile, LogFrame, Journal } of = Of::Now;
+    std::uint32_t frame = 0; // for LogFrame: the frame's index
+};
+
 // A row whose content continues on overflow pages, resolved when every such row is known.
 struct PendingOverflow {
+    Moment moment; // the chain is followed through the images of this moment
     CarvedRow row;
     std::uint64_t seq = 0;
     std::uint64_t hash = 0;
@@ -134,6 +145,7 @@ struct PendingOverflow {
     std::vector<std::uint8_t> bodyLocal;
     std::uint32_t firstOverflow = 0;
     std::vector<std::uint32_t> chain;
+    std::vector<std::pair<const DbFileReader*, std::uint64_t>> images; // of the chain's pages
     bool chainOk = false;
 };
 
@@ -372,9 +384,11 @@ private:
             const Bytes image = stream.page(p);
             const std::uint64_t offset = std::uint64_t{p - 1} * db_.pageSize();
             if (p > pages_ || (db_.wal() && db_.wal()->currentFrame(p))) {
+                moment_ = {Moment::Of::MainFile, 0};
                 carveImage(image, p, ImageKind::Stale, RecoveredFrom::FreePage, offset);
                 continue;
             }
+            moment_ = {};
             carveCurrent(image, p, offset, RecoveredFrom::FreePage);
         }
     }
@@ -389,8 +403,10 @@ private:
             const WalFile::Frame& f = wal->frames()[i];
             db_.files().wal->readAt(static_cast<std::int64_t>(f.imageOffset), image.size(), image.data());
             if (wal->isCurrent(i) && f.page <= pages_) {
+                moment_ = {};
                 carveCurrent(image, f.page, f.imageOffset, RecoveredFrom::WalFrame);
             } else {
+                moment_ = {Moment::Of::LogFrame, static_cast<std::uint32_t>(i)};
                 carveImage(image, f.page, ImageKind::Stale, RecoveredFrom::WalFrame, f.imageOffset);
             }
         }
@@ -402,7 +418,12 @@ private:
             return;
         }
         std::vector<std::uint8_t> image(db_.pageSize());
-        for (const JournalPage& j : readJournalPages(*journal, db_.pageSize(), pages_)) {
+        const std::vector<JournalPage> pages = readJournalPages(*journal, db_.pageSize(), pages_);
+        for (const JournalPage& j : pages) {
+            journalImages_.emplace(j.page, j.imageOffset); // the first image of a page is its oldest
+        }
+        moment_ = {Moment::Of::Journal, 0};
+        for (const JournalPage& j : pages) {
             journal->readAt(static_cast<std::int64_t>(j.imageOffset), image.size(), image.data());
             carveImage(image, j.page, ImageKind::Stale, RecoveredFrom::Journal, j.imageOffset);
         }
@@ -487,7 +508,7 @@ private:
         if (candidates_.empty()) {
             return;
         }
-        resolveOverlaps();
+        resolveOverlaps(image, page < owner_.size() ? owner_[page] : kNoOwner);
         for (const Candidate& c : candidates_) {
             if (c.cut) {
                 continue;
@@ -736,14 +757,22 @@ private:
         if (be16(image.data() + c.start + 2) < c.end - c.start) {
             return;
         }
+        c.rangeEnd = re;
         candidates_.push_back(c);
     }
 
-    // Same record found several ways: keep the most trusted reading. Overlapping records: the one
-    // that starts later was written later, over the earlier one's bytes, which is then cut; but a
-    // record that starts inside another's header cannot be real (it would have destroyed that
-    // header).
-    void resolveOverlaps() {
+    // Several readings of the same bytes, resolved in two steps:
+    // 1. The same record found several ways (its header intact, or read past a lost prefix) is
+    //    kept once, in its most trusted reading.
+    // 2. Of readings that overlap, the strongest is kept: a cell of the page's pointer array; then
+    //    an intact header with its payload size and rowid in front; an intact header; a header
+    //    read past a freeblock header whose size is exactly the cell's; one whose cell ends where
+    //    another reading starts or the free space ends; any other. Ties go to the page's own
+    //    table, then to the reading of more columns (another table's shape often reads the first
+    //    columns of a longer record), then to the later start (written later, over the other).
+    //    A reading whose texts are not valid is no record at all. A record's own content, its
+    //    integers above all, often reads as some record: the weaker reading loses to it.
+    void resolveOverlaps(Bytes image, std::uint32_t owner) {
         std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
             return std::tie(a.bodyStart, a.localEnd, a.shape, a.kind) <
                    std::tie(b.bodyStart, b.localEnd, b.shape, b.kind);
@@ -754,19 +783,96 @@ private:
                                                  a.shape == b.shape;
                                       }),
                           candidates_.end());
-        std::stable_sort(candidates_.begin(), candidates_.end(),
-                         [](const Candidate& a, const Candidate& b) { return a.start < b.start; });
-        Candidate* active = nullptr;
+        starts_.clear();
+        for (const Candidate& c : candidates_) {
+            starts_.push_back(c.start);
+        }
+        std::sort(starts_.begin(), starts_.end());
         for (Candidate& c : candidates_) {
-            if (active && c.start < active->bodyStart) {
-                c.cut = true; // inside the active record's header: not a record
+            switch (c.kind) {
+            case Kind::Cell:
+                c.strength = 6;
+                break;
+            case Kind::IntactRowid:
+                c.strength = 5;
+                break;
+            case Kind::Intact:
+                c.strength = 4;
+                break;
+            default:
+                c.strength = be16(image.data() + c.start + 2) == c.end - c.start                                ? 3
+                             : c.end == c.rangeEnd || std::binary_search(starts_.begin(), starts_.end(), c.end) ? 2
+                                                                                                                : 1;
+            }
+        }
+        std::stable_sort(candidates_.begin(), candidates_.end(), [owner](const Candidate& a, const Candidate& b) {
+            if (a.strength != b.strength) {
+                return a.strength > b.strength;
+            }
+            if ((a.shape == owner) != (b.shape == owner)) {
+                return a.shape == owner;
+            }
+            if (a.bodyStart - a.start != b.bodyStart - b.start) {
+                return a.bodyStart - a.start > b.bodyStart - b.start;
+            }
+            return a.start > b.start;
+        });
+        // Texts are checked only for a reading about to be kept, so each byte of the page is checked
+        // once for the kept ones; readings that fail may spend four pages' worth in all, so that a
+        // hostile page stays linear.
+        kept_.clear();
+        std::size_t budget = 4 * image.size();
+        for (const Candidate& c : candidates_) {
+            // The kept readings that start before c ends; the one just before c must end by c's start.
+            const auto after = kept_.lower_bound(c.start);
+            if (after != kept_.end() && after->first < c.end) {
                 continue;
             }
-            if (active && c.start < active->end) {
-                active->cut = true;
+            if (after != kept_.begin() && std::prev(after)->second.end > c.start) {
+                continue;
             }
-            active = &c;
+            std::size_t spent = 0;
+            if (budget == 0 || !textsValid(image, c, budget, spent)) {
+                budget -= std::min(budget, spent);
+                continue;
+            }
+            kept_.emplace(c.start, c);
         }
+        candidates_.clear();
+        for (const auto& [start, c] : kept_) {
+            candidates_.push_back(c);
+        }
+    }
+
+    // Whether the texts of a candidate's local part are valid; `spent` counts the bytes checked, and
+    // no more than `most` are.
+    bool textsValid(Bytes image, const Candidate& c, std::size_t most, std::size_t& spent) {
+        types_.clear();
+        std::uint64_t body = 0;
+        if (!readColumnTypes(image, c.typesAt, c.bodyStart, *shapes_[c.shape].table, c.firstColumn(), types_, body)) {
+            return false;
+        }
+        std::uint64_t pos = c.bodyStart;
+        for (const std::uint64_t t : types_) {
+            const std::uint64_t size = Serial::contentSize(t);
+            if (Serial::isText(t)) {
+                const std::uint64_t n = std::min<std::uint64_t>(size, c.localEnd > pos ? c.localEnd - pos : 0);
+                if (spent + n > most) {
+                    return false;
+                }
+                spent += static_cast<std::size_t>(n);
+                const std::string_view text(reinterpret_cast<const char*>(image.data() + pos),
+                                            static_cast<std::size_t>(n));
+                if (!validText(n == size
+                                   ? text
+                                   : text.substr(0, static_cast<std::size_t>(wholeCharacters(image.data() + pos, n))),
+                               db_.encoding())) {
+                    return false;
+                }
+            }
+            pos += size;
+        }
+        return true;
     }
 
     // ---- Turning a candidate into a row ----
@@ -800,6 +906,7 @@ private:
         row.fileOffset = offset + c.start;
         if (c.localEnd < c.bodyStart + c.bodySize) {
             PendingOverflow pending;
+            pending.moment = moment_;
             pending.row = std::move(row);
             pending.seq = seq_++;
             pending.hash = hash;
@@ -921,31 +1028,80 @@ private:
         return p > pages_ || use_[p] == PageUse::FreeLeaf || use_[p] == PageUse::Unused;
     }
 
+    // Where the image of page p at a moment lies: a file and an offset; nothing when no file holds
+    // one. Now: the current image. The main file: its own image. A log frame: the latest frame of
+    // p up to it, else the main file's. A journal: the journal's image, else the main file's.
+    std::optional<std::pair<const DbFileReader*, std::uint64_t>> imageAt(const Moment& m, std::uint32_t p) const {
+        const WalFile* wal = db_.wal();
+        const std::uint64_t size = db_.pageSize();
+        if (m.of == Moment::Of::Now && wal && p <= pages_) {
+            if (const auto frame = wal->currentFrame(p)) {
+                return std::make_pair(db_.files().wal, wal->frames()[*frame].imageOffset);
+            }
+        }
+        if (m.of == Moment::Of::LogFrame && wal) {
+            const auto it = walFrames_.find(p);
+            if (it != walFrames_.end()) {
+                const auto after = std::upper_bound(it->second.begin(), it->second.end(), m.frame);
+                if (after != it->second.begin()) {
+                    return std::make_pair(db_.files().wal, wal->frames()[*std::prev(after)].imageOffset);
+                }
+            }
+        }
+        if (m.of == Moment::Of::Journal) {
+            if (const auto it = journalImages_.find(p); it != journalImages_.end()) {
+                return std::make_pair(db_.files().journal, it->second);
+            }
+        }
+        if (p == 0 || p > db_.filePageCount()) {
+            return std::nullopt;
+        }
+        return std::make_pair(db_.files().db, (p - 1) * size);
+    }
+
     void resolveOverflow() {
-        // Every chain, through pages free now; then which pages more than one row claims.
-        std::unordered_map<std::uint32_t, std::uint64_t> claims;
-        std::unordered_map<std::uint32_t, bool> contested;
+        if (pending_.empty()) {
+            return;
+        }
+        if (const WalFile* wal = db_.wal()) {
+            for (std::uint32_t i = 0; i < wal->frames().size(); ++i) {
+                walFrames_[wal->frames()[i].page].push_back(i);
+            }
+        }
+        // Every chain, through pages of its moment (free ones, for a row of the current state);
+        // then which page images more than one row claims. An image is known by its file and
+        // offset.
+        const auto key = [this](const DbFileReader* file, std::uint64_t offset) {
+            return offset << 2 | (file == db_.files().wal ? 1u : file == db_.files().journal ? 2u : 0u);
+        };
+        std::unordered_map<std::uint64_t, std::uint64_t> claims;
+        std::unordered_map<std::uint64_t, bool> contested;
         for (PendingOverflow& o : pending_) {
             const std::uint64_t needed = overflowPageCount(o.payloadSize, usable_, true);
             std::uint32_t p = o.firstOverflow;
             o.chainOk = true;
             for (std::uint64_t i = 0; i < needed; ++i) {
-                if (!freeNow(p) || std::find(o.chain.begin(), o.chain.end(), p) != o.chain.end()) {
+                const auto at = imageAt(o.moment, p);
+                if (!at || (o.moment.of == Moment::Of::Now && !freeNow(p)) ||
+                    std::find(o.chain.begin(), o.chain.end(), p) != o.chain.end()) {
                     o.chainOk = false;
                     break;
                 }
                 o.chain.push_back(p);
-                const std::uint32_t next = first4_[p];
-                if ((i + 1 < needed) != (next != 0)) {
+                o.images.push_back(*at);
+                std::uint8_t next[4];
+                at->first->readAt(static_cast<std::int64_t>(at->second), sizeof next, next);
+                const std::uint32_t following = be32(next);
+                if ((i + 1 < needed) != (following != 0)) {
                     o.chainOk = false; // the chain ends early, or goes on past the payload
                     break;
                 }
-                p = next;
+                p = following;
             }
-            for (const std::uint32_t page : o.chain) {
-                const auto [it, added] = claims.emplace(page, o.hash);
+            for (const auto& [file, offset] : o.images) {
+                const auto [it, added] = claims.emplace(key(file, offset), o.hash);
                 if (!added && it->second != o.hash) {
-                    contested[page] = true;
+                    contested[key(file, offset)] = true;
                 }
             }
         }
@@ -953,8 +1109,8 @@ private:
         for (PendingOverflow& o : pending_) {
             const TableShape& table = *requestTables_[o.row.request];
             bool whole = o.chainOk;
-            for (const std::uint32_t page : o.chain) {
-                whole = whole && !contested.count(page);
+            for (const auto& [file, offset] : o.images) {
+                whole = whole && !contested.count(key(file, offset));
             }
             std::vector<std::uint8_t> body = std::move(o.bodyLocal);
             const std::size_t localBytes = body.size();
@@ -962,8 +1118,9 @@ private:
             CarvedRow row = std::move(o.row);
             if (whole) {
                 body.reserve(static_cast<std::size_t>(bodySize));
-                for (const std::uint32_t page : o.chain) {
-                    db_.readPage(page, image);
+                for (const auto& [file, offset] : o.images) {
+                    image.resize(db_.pageSize());
+                    file->readAt(static_cast<std::int64_t>(offset), image.size(), image.data());
                     const std::size_t take =
                         static_cast<std::size_t>(std::min<std::uint64_t>(usable_ - 4, bodySize - body.size()));
                     body.insert(body.end(), image.begin() + 4, image.begin() + 4 + static_cast<std::ptrdiff_t>(take));
@@ -1007,8 +1164,13 @@ private:
 
     std::vector<Candidate> candidates_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges_;
+    std::vector<std::uint32_t> starts_;
+    std::map<std::uint32_t, Candidate> kept_;
     std::vector<std::uint64_t> types_;
     std::vector<PendingOverflow> pending_;
+    Moment moment_;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> walFrames_; // page -> its frames, in order
+    std::unordered_map<std::uint32_t, std::uint64_t> journalImages_;          // page -> its journal image
     std::vector<std::pair<std::uint64_t, CarvedRow>> emitted_;
     std::unordered_multimap<std::uint64_t, std::size_t> seen_;
     std::uint64_t seq_ = 0;
