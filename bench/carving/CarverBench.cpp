@@ -1,20 +1,27 @@
-// Times the deleted-note carver on a device-like notes database of about 256 MiB against a plain
-// sequential read of the same file (cat FILE > /dev/null), and reports the peak resident size.
+// Times the carving engine (through the notes adapter, as a scan runs it) on a device-like notes
+// database of about 256 MiB against a plain sequential read of the same file (cat FILE > /dev/null)
+// in the same run, and on a crafted 64 MiB file whose every byte is record-like; reports each run's
+// peak resident size. While the pattern carver that the engine replaces is still built, it is
+// timed on the same files for comparison.
 //
-// Usage: quarrow_bench_carver FILE [MiB [walk|counted|collection]]
-//   Generates FILE (many notes, updates and deletes, schema format 1, 4096-byte pages, switched to
-//   write-ahead logging as a scan does) in a child process when it does not exist yet, then times.
-//   The third argument runs that one measurement alone (for a profiler).
+// Usage: quarrow_bench_carver FOLDER [MiB [engine|crafted|walk|counted|collection|old-crafted]]
+//   Generates FOLDER/device-<MiB>.sqlite and FOLDER/crafted-64.sqlite in child processes when
+//   they do not exist yet, then times. The third argument runs that one measurement alone (for a
+//   profiler).
 //
 // Each measurement runs in a child process of its own, so that its peak resident size is its own:
-//   page walk        the records rebuilt, counted and dropped (the reader's own work and memory);
-//   carver, counted  kept, paired and posted to an observer that only counts them;
-//   carver, results  kept, paired and posted into a result collection, as a scan posts them: the
-//                    collection's duplicate test and lists are part of the time and of the memory.
+//   engine           deleted notes carved in place (main file, -wal, -journal) and counted
+//   crafted          the same over the crafted file
+//   page walk        (old carver) the records rebuilt, counted and dropped
+//   carver, counted  (old carver) kept, paired and posted to an observer that only counts them
+//   carver, results  (old carver) kept, paired and posted into a result collection
 
 #include "DeviceDb.h"
+#include "LargeFiles.h"
+#include "carving/DatabaseFile.h"
 #include "carving/DbFileReader.h"
 #include "carving/DelNoteCarver.h"
+#include "carving/NoteCarving.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "records/ScanNotifications.h"
@@ -66,47 +73,6 @@ long peakRssKiB() {
 std::uint64_t sizeOf(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-void generate(const std::string& path, std::uint64_t targetBytes) {
-    fixtures::NotesDbBuilder db(path);
-    std::mt19937 rng(2012);
-    std::int64_t pk = 0;
-    const char* words[] = {"milk", "meeting", "Café",  "日本語", "remember",
-                           "call", "flight",  "ideas", "list",   "ünïcode"};
-    while (sizeOf(path) < targetBytes) {
-        db.begin();
-        for (int i = 0; i < 2000; ++i) {
-            fixtures::NoteSpec n;
-            n.pk = ++pk;
-            n.title = std::string(words[rng() % 10]) + " " + std::to_string(pk);
-            if (rng() % 8 == 0) {
-                n.title += " " + std::string(60, 't'); // a wide title now and then
-            }
-            n.content = "<div>" + n.title + "</div>";
-            const std::size_t body = 200 + rng() % 1700;
-            while (n.content.size() < body) {
-                n.content += std::string("<div>") + words[rng() % 10] + " " + std::to_string(rng()) + "</div>";
-            }
-            n.modificationDate = 352803900.5 + static_cast<double>(pk) * 61;
-            n.creationDate = 352800000 + static_cast<double>(pk) * 60;
-            db.addNote(n);
-        }
-        // Edit and delete among the notes written so far.
-        for (int i = 0; i < 200; ++i) {
-            const std::int64_t victim = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(pk));
-            db.updateNote(victim, "Edited " + std::to_string(victim),
-                          "<div>Edited " + std::to_string(victim) + "</div>", 352900000.25);
-        }
-        for (int i = 0; i < 400; ++i) {
-            db.deleteNote(1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(pk)));
-        }
-        db.commit();
-    }
-    db.close();
-    fixtures::execSql(path, "PRAGMA journal_mode=WAL;");
-    std::printf("generated %s: %lld notes written, %.1f MiB\n", path.c_str(), static_cast<long long>(pk),
-                static_cast<double>(sizeOf(path)) / (1 << 20));
 }
 
 // One measurement, best of `runs`, in a child process; prints its line with the child's peak RSS.
@@ -165,23 +131,34 @@ Figures timed(int runs, const std::function<void()>& run) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE [MiB [walk|counted|collection]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [MiB [engine|crafted|walk|counted|collection|old-crafted]]\n", argv[0]);
         return 2;
     }
-    const std::string path = argv[1];
+    const std::string folder = argv[1];
     const std::uint64_t mib = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 256;
     const std::string only = argc > 3 ? argv[3] : "";
     const auto wanted = [&only](const char* what) { return only.empty() || only == what; };
+    ::mkdir(folder.c_str(), 0700);
+    const std::string path = folder + "/device-" + std::to_string(mib) + ".sqlite";
+    const std::string crafted = folder + "/crafted-64.sqlite";
+    // In children, so that the generators' memory does not count in any measurement.
     if (sizeOf(path) == 0) {
-        // In a child, so that the generator's memory does not count in any measurement.
-        inChild([&] { generate(path, mib << 20); });
+        inChild([&] {
+            const auto notes = fixtures::writeDeviceLikeNotes(path, mib << 20);
+            std::printf("generated %s: %lld notes written, %.1f MiB\n", path.c_str(), static_cast<long long>(notes),
+                        static_cast<double>(sizeOf(path)) / (1 << 20));
+        });
+    }
+    if (sizeOf(crafted) == 0) {
+        inChild([&] { fixtures::writeRecordLikeFile(crafted, std::uint64_t{64} << 20); });
     }
     const double megabytes = static_cast<double>(sizeOf(path)) / 1e6;
+    const double craftedMegabytes = static_cast<double>(sizeOf(crafted)) / 1e6;
     const std::string cat = "cat '" + path + "' > /dev/null";
-    if (std::system(cat.c_str()) != 0) { // warm the page cache for every run
-        return 1;
+    if (std::system(cat.c_str()) != 0 || std::system(("cat '" + crafted + "' > /dev/null").c_str()) != 0) {
+        return 1; // warms the page cache for every run
     }
-    // Best of three for every timing but the complete carvers (whose records stay in memory): the
+    // Best of three for every timing but the complete old carvers (whose records stay in memory): the
     // machine may be shared.
     constexpr int kRuns = 3;
     Figures catFigures;
@@ -194,11 +171,32 @@ int main(int argc, char** argv) {
         catFigures.wall = std::min(catFigures.wall, now() - t);
         catFigures.cpu = std::min(catFigures.cpu, cpuSeconds(RUSAGE_CHILDREN) - cpu);
     }
-    std::printf("file: %.1f MB\n", megabytes);
-    std::printf("(\"posted to a counter\" posts into an observer that keeps nothing; \"into a result collection\" "
-                "is the path a scan takes)\n");
+    std::printf("file: %.1f MB; crafted file: %.1f MB\n", megabytes, craftedMegabytes);
     std::printf("cat > /dev/null: %.3f s wall (%.0f MB/s), %.3f s CPU (%.0f MB/s)\n", catFigures.wall,
                 megabytes / catFigures.wall, catFigures.cpu, megabytes / catFigures.cpu);
+
+    const auto engine = [&](const char* what, const std::string& file, double size) {
+        inChild([&] {
+            MemoryLogSink log;
+            ScopedLogSink scoped(log);
+            std::size_t notes = 0, cut = 0;
+            const Figures f = timed(kRuns, [&] {
+                auto opened = carving::openDatabaseInPlace(file, file);
+                const carving::NoteCarving carved = carving::carveDeletedNotes(*opened->file);
+                notes = carved.notes.size();
+                cut = carved.cutBodies;
+            });
+            report(what, f, size, catFigures,
+                   std::to_string(notes) + " deleted notes, " + std::to_string(cut) + " cut bodies; file " +
+                       std::to_string(static_cast<long>(size * 1e6 / 1024)) + " KiB");
+        });
+    };
+    if (wanted("engine")) {
+        engine("engine (deleted notes carved in place)", path, megabytes);
+    }
+    if (wanted("crafted")) {
+        engine("engine over the crafted file (ratio: to cat of the device file per MB)", crafted, craftedMegabytes);
+    }
 
     if (wanted("walk")) {
         inChild([&] {
@@ -270,6 +268,28 @@ int main(int argc, char** argv) {
             report("carver, posted into a result collection", f, megabytes, catFigures,
                    std::to_string(collection.counters().delNoteNum) + " kept of " +
                        std::to_string(collection.noteArray().size()) + " listed");
+        });
+    }
+    if (wanted("old-crafted")) {
+        inChild([&] {
+            MemoryLogSink log;
+            ScopedLogSink scoped(log);
+            NotificationCenter nc;
+            std::size_t posted = 0;
+            nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
+            std::vector<PRNoteNodePtr> notes;
+            std::vector<PRNoteValueNodePtr> bodies;
+            const Figures f = timed(1, [&] {
+                auto file = DbFileReader::openFile(crafted);
+                carveDelNotes(
+                    *file, notes, bodies,
+                    [&nc](const PRNoteNodePtr& n) {
+                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
+                    },
+                    crafted);
+            });
+            report("old carver over the crafted file", f, craftedMegabytes, catFigures,
+                   std::to_string(posted) + " posted");
         });
     }
     return 0;

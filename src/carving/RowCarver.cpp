@@ -6,6 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdio>
+#include <cstdlib>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cstring>
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -54,6 +60,17 @@ enum class Kind : std::uint8_t {
 
 constexpr std::uint32_t kNoOwner = UINT32_MAX;
 constexpr std::size_t kStreamBytes = std::size_t{1} << 20;
+
+// A cheap mark of a record's content for finding its live twin: its payload size and its first
+// body bytes. Records that share it are compared byte for byte.
+std::uint64_t fingerprint(std::uint64_t payloadSize, Bytes bodyLocal) {
+    std::uint64_t head[2] = {0, 0};
+    std::memcpy(head, bodyLocal.data(), std::min<std::size_t>(bodyLocal.size(), sizeof head));
+    std::uint64_t h = payloadSize * 0x9e3779b97f4a7c15ull ^ bodyLocal.size();
+    h = (h ^ head[0]) * 0xbf58476d1ce4e5b9ull;
+    h = (h ^ (h >> 29) ^ head[1]) * 0x94d049bb133111ebull;
+    return h ^ (h >> 32);
+}
 
 std::uint64_t contentHash(std::uint64_t payloadSize, Bytes bodyLocal) {
     const std::string_view bytes(reinterpret_cast<const char*>(bodyLocal.data()), bodyLocal.size());
@@ -119,10 +136,14 @@ struct Candidate {
     std::uint32_t firstColumn() const { return kind == Kind::LostFirstType ? 1 : 0; }
 };
 
+// What serial types a column takes, in the form the free-space search checks fastest.
+enum class ColumnClass : std::uint8_t { Alias, Number, Text, Any };
+
 // A table as the free-space search tries it.
 struct Shape {
     const TableShape* table = nullptr;
     std::size_t request = SIZE_MAX; // SIZE_MAX: tried only so that its rows are not taken for others
+    std::vector<ColumnClass> columns;
 };
 
 // The moment a page image shows: the database now, or an older state: the main file's image of a
@@ -157,6 +178,13 @@ public:
         for (const TableShape& t : db.tables()) {
             Shape s;
             s.table = &t;
+            for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                const Affinity a = t.columns[c].affinity;
+                s.columns.push_back(static_cast<int>(c) == t.rowidAlias ? ColumnClass::Alias
+                                    : a == Affinity::Text               ? ColumnClass::Text
+                                    : a == Affinity::Blob               ? ColumnClass::Any
+                                                                        : ColumnClass::Number);
+            }
             for (std::size_t r = 0; r < requests.size(); ++r) {
                 if (sameName(requests[r].table, t.name)) {
                     s.request = r;
@@ -172,7 +200,6 @@ public:
             }
         }
         live_.resize(requests.size());
-        liveHashes_.resize(requests.size());
     }
 
     CarveResult run() {
@@ -213,9 +240,14 @@ private:
         std::uint32_t count;
     };
     struct LiveCell {
-        std::uint32_t page;
+        std::uint64_t fingerprint;
         std::int64_t rowid;
-        std::uint64_t hash;
+        std::uint32_t page;
+        std::uint32_t offset; // of the cell on its page
+
+        bool operator<(const LiveCell& o) const {
+            return std::tie(fingerprint, rowid) < std::tie(o.fingerprint, o.rowid);
+        }
     };
     struct OverflowStart {
         std::uint32_t page;
@@ -229,6 +261,9 @@ private:
     void readStructure() {
         type_.assign(std::size_t{allPages_} + 1, 0);
         first4_.assign(std::size_t{allPages_} + 1, 0);
+        firstRange_.assign(std::size_t{allPages_} + 2, 0);
+        gapEnd_.assign(std::size_t{allPages_} + 1, 0);
+        hasRanges_.assign(std::size_t{allPages_} + 1, false);
         PageStream stream(db_, allPages_);
         std::vector<std::uint8_t> walImage;
         for (std::uint32_t p = 1; p <= allPages_; ++p) {
@@ -249,9 +284,11 @@ private:
             }
             type_[p] = h->type;
             const std::uint32_t firstChild = static_cast<std::uint32_t>(children_.size());
+            cellSpans_.clear();
             for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-                const auto cell =
-                    parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable_);
+                const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
+                const auto cell = parseCell(image, at, h->type, usable_);
+                cellSpans_.emplace_back(at, cell ? cell->end : std::min<std::uint32_t>(at + 4, usable_));
                 if (!cell) {
                     continue;
                 }
@@ -267,14 +304,44 @@ private:
                     const Bytes local = image.subspan(cell->payloadStart, cell->localSize);
                     const Varint hs = readVarint(local, 0);
                     const std::size_t header = hs.length != 0 ? std::min<std::uint64_t>(hs.value, local.size()) : 0;
-                    liveCells_.push_back({p, cell->rowid, contentHash(cell->payloadSize, local.subspan(header))});
+                    liveCells_.push_back(
+                        {fingerprint(cell->payloadSize, local.subspan(header)), cell->rowid, p, cell->start});
                 }
             }
             if (!h->leaf()) {
                 children_.push_back(h->rightChild);
                 interiors_.push_back({p, firstChild, static_cast<std::uint32_t>(children_.size()) - firstChild});
             }
+            // The page's free space, should it turn out live: everything after the pointer array
+            // that no cell covers; the part before the content area is the unallocated gap.
+            firstRange_[p] = static_cast<std::uint32_t>(freeRanges_.size());
+            gapEnd_[p] = std::min(h->contentStart, usable_);
+            // Cells are written from the end of the page down, so the array is often in
+            // descending order already.
+            std::reverse(cellSpans_.begin(), cellSpans_.end());
+            if (!std::is_sorted(cellSpans_.begin(), cellSpans_.end())) {
+                std::sort(cellSpans_.begin(), cellSpans_.end());
+            }
+            std::uint32_t from = h->pointerArrayEnd();
+            for (const auto& [start, end] : cellSpans_) {
+                if (start > from) {
+                    freeRanges_.emplace_back(from, start);
+                }
+                from = std::max(from, end);
+            }
+            if (from < usable_) {
+                freeRanges_.emplace_back(from, usable_);
+            }
+            hasRanges_[p] = true;
         }
+        // Pages without ranges of their own point where the next page's start.
+        firstRange_[allPages_ + 1] = static_cast<std::uint32_t>(freeRanges_.size());
+        for (std::uint32_t p = allPages_; p >= 1; --p) {
+            if (!hasRanges_[p]) {
+                firstRange_[p] = firstRange_[p + 1];
+            }
+        }
+        hasRanges_ = {};
     }
 
     void walkTrees() {
@@ -358,22 +425,43 @@ private:
             }
             const std::size_t r = shapes_[owner_[c.page]].request;
             if (r != SIZE_MAX) {
-                live_[r].push_back({c.rowid, c.hash});
-                liveHashes_[r].push_back(c.hash);
+                live_[r].push_back(c);
             }
         }
         liveCells_ = {};
-        for (std::size_t r = 0; r < live_.size(); ++r) {
-            std::sort(live_[r].begin(), live_[r].end());
-            std::sort(liveHashes_[r].begin(), liveHashes_[r].end());
+        for (auto& cells : live_) {
+            std::sort(cells.begin(), cells.end());
         }
     }
 
-    bool isLiveCopy(std::size_t request, const std::optional<std::int64_t>& rowid, std::uint64_t hash) const {
-        if (rowid) {
-            return std::binary_search(live_[request].begin(), live_[request].end(), std::make_pair(*rowid, hash));
+    // Whether a carved record equals a live row of its table: the same content (its payload size
+    // and the body bytes on its page) and, when the carved bytes still tell it, the same rowid.
+    bool isLiveCopy(std::size_t request, const std::optional<std::int64_t>& rowid, std::uint64_t payloadSize,
+                    Bytes bodyLocal) {
+        const std::uint64_t mark = fingerprint(payloadSize, bodyLocal);
+        const auto& cells = live_[request];
+        auto it = std::lower_bound(cells.begin(), cells.end(), LiveCell{mark, rowid.value_or(INT64_MIN), 0, 0});
+        for (; it != cells.end() && it->fingerprint == mark; ++it) {
+            if (rowid && it->rowid != *rowid) {
+                break;
+            }
+            if (livePage_ != it->page) {
+                db_.readPage(it->page, livePageImage_);
+                livePage_ = it->page;
+            }
+            const auto cell = parseCell(livePageImage_, it->offset, PageType::kTableLeaf, usable_);
+            if (!cell || cell->payloadSize != payloadSize) {
+                continue;
+            }
+            const Bytes local = Bytes(livePageImage_).subspan(cell->payloadStart, cell->localSize);
+            const Varint header = readVarint(local, 0);
+            if (header.length != 0 && header.value <= local.size() &&
+                std::equal(local.begin() + static_cast<std::ptrdiff_t>(header.value), local.end(), bodyLocal.begin(),
+                           bodyLocal.end())) {
+                return true;
+            }
         }
-        return std::binary_search(liveHashes_[request].begin(), liveHashes_[request].end(), hash);
+        return false;
     }
 
     // ---- The places to carve ----
@@ -459,28 +547,11 @@ private:
         const auto h = kind == ImageKind::Trunk ? std::nullopt : parseBtreePageHeader(image, headerOffset, usable_);
         std::uint32_t gapEnd = 0; // free space before this lies in the unallocated gap
         if (kind == ImageKind::Live) {
-            if (!h) {
+            if (!h || page > allPages_) {
                 return;
             }
-            // Free space: everything after the pointer array that no live cell covers.
-            std::vector<std::pair<std::uint32_t, std::uint32_t>> cells;
-            for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-                const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
-                const auto cell = parseCell(image, at, h->type, usable_);
-                cells.emplace_back(at, cell ? cell->end : std::min<std::uint32_t>(at + 4, usable_));
-            }
-            std::sort(cells.begin(), cells.end());
-            std::uint32_t from = h->pointerArrayEnd();
-            for (const auto& [s, e] : cells) {
-                if (s > from) {
-                    ranges_.emplace_back(from, s);
-                }
-                from = std::max(from, e);
-            }
-            if (from < image.size()) {
-                ranges_.emplace_back(from, static_cast<std::uint32_t>(image.size()));
-            }
-            gapEnd = std::min<std::uint32_t>(h->contentStart, static_cast<std::uint32_t>(image.size()));
+            ranges_.assign(freeRanges_.begin() + firstRange_[page], freeRanges_.begin() + firstRange_[page + 1]);
+            gapEnd = gapEnd_[page];
             if (label != RecoveredFrom::WalFrame) {
                 label = h->leaf() ? RecoveredFrom::Freeblock : RecoveredFrom::InteriorPage;
             }
@@ -575,14 +646,22 @@ private:
         firstTypeMask_.assign(256 * words_, 0);
         lostHeaderMask_.assign(256 * words_, 0);
         lostFirstTypeMask_.assign(256 * words_, 0);
+        secondTypeMask_.assign(256 * words_, 0);
+        thirdTypeMask_.assign(256 * words_, 0);
         for (std::uint32_t s = 0; s < shapes_.size(); ++s) {
             const TableShape& t = *shapes_[s].table;
             const std::size_t n = t.columns.size();
             if (n == 0) {
                 continue;
             }
+            // A header holds one type per column: one byte for a number, at most five for a text
+            // or blob (its length would need more than SQLite allows), plus its own size.
+            std::uint64_t typeBytes = 0;
+            for (const ColumnClass c : shapes_[s].columns) {
+                typeBytes += c == ColumnClass::Text || c == ColumnClass::Any ? 5 : 1;
+            }
             const std::uint64_t minHeader = 1 + n;
-            const std::uint64_t maxHeader = 1 + 9 * n;
+            const std::uint64_t maxHeader = headerSizeFor(static_cast<std::uint32_t>(typeBytes));
             for (std::uint32_t b = 0; b < 256; ++b) {
                 if (b < 0x80 ? b >= minHeader && b <= maxHeader : maxHeader >= 128) {
                     setBit(headerMask_, b, s);
@@ -591,8 +670,32 @@ private:
                     setBit(firstTypeMask_, b, s);
                     setBit(lostHeaderMask_, b, s);
                 }
+                // The byte after a one-byte type: the next column's type, or the end of the header.
+                if (n < 2 || firstTypeByteFits(b, t, 1)) {
+                    setBit(secondTypeMask_, b, s);
+                }
                 if (t.rowidAlias == 0 && n >= 2 && firstTypeByteFits(b, t, 1)) {
                     setBit(lostFirstTypeMask_, b, s);
+                }
+                if (n < 3 || firstTypeByteFits(b, t, 2)) {
+                    setBit(thirdTypeMask_, b, s);
+                }
+            }
+        }
+        startsHeader_.assign(65536, 0);
+        startsLostTypes_.assign(65536, 0);
+        textIsInert_ = true;
+        for (std::uint32_t b = 0; b < 256; ++b) {
+            for (std::uint32_t b1 = 0; b1 < 256; ++b1) {
+                for (std::size_t w = 0; w < words_; ++w) {
+                    const std::size_t i = b * words_ + w, j = b1 * words_ + w;
+                    const bool one = b < 0x80;
+                    startsHeader_[b << 8 | b1] |= (headerMask_[i] & (one ? firstTypeMask_[j] : ~0ull)) != 0;
+                    startsLostTypes_[b << 8 | b1] |= (lostHeaderMask_[i] & (one ? secondTypeMask_[j] : ~0ull)) != 0 ||
+                                                     (lostFirstTypeMask_[i] & (one ? thirdTypeMask_[j] : ~0ull)) != 0;
+                }
+                if (b >= 0x20 && b1 >= 0x20 && startsHeader_[b << 8 | b1]) {
+                    textIsInert_ = false;
                 }
             }
         }
@@ -607,30 +710,86 @@ private:
         return !alias && (t.columns[column].affinity == Affinity::Text || t.columns[column].affinity == Affinity::Blob);
     }
 
-    template <class F> void forEachBit(const std::uint64_t* a, const std::uint64_t* b, F f) const {
+    // Calls f for every shape whose bit is set in a and in b and c (when given).
+    template <class F>
+    void forEachBit(const std::uint64_t* a, const std::uint64_t* b, const std::uint64_t* c, F f) const {
         for (std::size_t w = 0; w < words_; ++w) {
-            std::uint64_t bits = a[w] & (b ? b[w] : ~std::uint64_t{0});
+            std::uint64_t bits = a[w] & (b ? b[w] : ~std::uint64_t{0}) & (c ? c[w] : ~std::uint64_t{0});
             while (bits != 0) {
                 f(static_cast<std::uint32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
                 bits &= bits - 1;
             }
         }
     }
+    template <class F> void forEachBit(const std::uint64_t* a, const std::uint64_t* b, F f) const {
+        forEachBit(a, b, nullptr, f);
+    }
+
+    // Tries every shape that may start at p.
+    void examine(Bytes image, std::uint32_t rs, std::uint32_t re, std::uint32_t p) {
+        const std::uint8_t* data = image.data();
+        const std::uint8_t b = data[p];
+        const std::uint8_t b1 = p + 1 < re ? data[p + 1] : 0;
+        if (startsHeader_[b << 8 | b1]) {
+            // An intact header: its size, then the first two columns' types (a size or a first
+            // type of two bytes or more skips a test).
+            if (b >= 0x80) {
+                forEachBit(&headerMask_[b * words_], nullptr, [&](std::uint32_t s) { tryIntact(image, rs, re, p, s); });
+            } else {
+                const std::uint8_t b2 = p + 2 < re ? data[p + 2] : 0;
+                forEachBit(&headerMask_[b * words_], &firstTypeMask_[b1 * words_],
+                           b1 < 0x80 ? &secondTypeMask_[b2 * words_] : nullptr,
+                           [&](std::uint32_t s) { tryIntact(image, rs, re, p, s); });
+            }
+        }
+        if (startsLostTypes_[b << 8 | b1] && p >= rs + 4 && plausibleFreeblock(image, p - 4)) {
+            const bool oneByte = b < 0x80;
+            forEachBit(&lostHeaderMask_[b * words_], oneByte ? &secondTypeMask_[b1 * words_] : nullptr,
+                       [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostHeader); });
+            forEachBit(&lostFirstTypeMask_[b * words_], oneByte ? &thirdTypeMask_[b1 * words_] : nullptr,
+                       [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostFirstType); });
+        }
+    }
 
     void scanRange(Bytes image, std::uint32_t rs, std::uint32_t re) {
-        for (std::uint32_t p = rs; p < re; ++p) {
-            const std::uint8_t b = image[p];
-            // An intact header: its size, then the first column's type (a one-byte size is the
-            // common case; a longer one skips the second test).
-            const std::uint64_t* header = &headerMask_[b * words_];
-            const std::uint64_t* next = b < 0x80 && p + 1 < re ? &firstTypeMask_[image[p + 1] * words_] : nullptr;
-            forEachBit(header, next, [&](std::uint32_t s) { tryIntact(image, rs, re, p, s); });
-            if (p >= rs + 4 && plausibleFreeblock(image, p - 4)) {
-                forEachBit(&lostHeaderMask_[b * words_], nullptr,
-                           [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostHeader); });
-                forEachBit(&lostFirstTypeMask_[b * words_], nullptr,
-                           [&](std::uint32_t s) { tryLost(image, re, p, s, Kind::LostFirstType); });
+        std::uint32_t p = rs;
+#if defined(__SSE2__)
+        // Free space is mostly old text and zeros, and sixteen positions are sorted out at a time.
+        // An intact header starts at a non-zero byte; when the schema lets no pair of text bytes
+        // (0x20 and up) start one, that byte or the next is below 0x20. Types read past a lost
+        // prefix follow a freeblock size that is not zero and, on pages of at most 8 KiB, whose
+        // high byte is at most 0x20.
+        const bool smallPages = usable_ <= 0x2000;
+        if (textIsInert_ || smallPages) {
+            const std::uint8_t* data = image.data();
+            for (; p < re && p < rs + 2; ++p) {
+                examine(image, rs, re, p);
             }
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i all = _mm_set1_epi8(-1);
+            const __m128i top = _mm_set1_epi8(0x1f);
+            const __m128i sizeTop = _mm_set1_epi8(0x20);
+            for (; p + 17 <= re; p += 16) {
+                const auto load = [data, p](int shift) {
+                    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + shift));
+                };
+                const __m128i x = load(0), next = load(1), back1 = load(-1), back2 = load(-2);
+                const auto atMost = [](__m128i v, __m128i limit) { return _mm_cmpeq_epi8(_mm_min_epu8(v, limit), v); };
+                const __m128i nonZero = _mm_xor_si128(_mm_cmpeq_epi8(x, zero), all);
+                const __m128i intact =
+                    textIsInert_ ? _mm_and_si128(nonZero, _mm_or_si128(atMost(x, top), atMost(next, top))) : nonZero;
+                const __m128i sizeSet =
+                    _mm_xor_si128(_mm_and_si128(_mm_cmpeq_epi8(back1, zero), _mm_cmpeq_epi8(back2, zero)), all);
+                const __m128i lost = smallPages ? _mm_and_si128(sizeSet, atMost(back2, sizeTop)) : sizeSet;
+                for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(intact, lost))); mask != 0;
+                     mask &= mask - 1) {
+                    examine(image, rs, re, p + static_cast<std::uint32_t>(std::countr_zero(mask)));
+                }
+            }
+        }
+#endif
+        for (; p < re; ++p) {
+            examine(image, rs, re, p);
         }
     }
 
@@ -663,16 +822,69 @@ private:
         return true;
     }
 
+    // Reads the serial types of columns [first, ...) of shape s from data[at, end) and checks that
+    // each fits its column, as readColumnTypes does but without keeping them: the search tries
+    // millions of places. Answers the bytes they took, 0 when they do not fit.
+    std::uint32_t scanTypes(const std::uint8_t* data, std::uint32_t at, std::uint32_t end, const Shape& s,
+                            std::uint32_t first, std::uint64_t& body, std::uint64_t mostBody = UINT64_MAX) const {
+        std::uint32_t pos = at;
+        for (std::size_t c = first; c < s.columns.size(); ++c) {
+            if (pos >= end) {
+                return 0;
+            }
+            std::uint64_t t = data[pos++];
+            if (t >= 0x80) {
+                t &= 0x7f;
+                for (int i = 1;; ++i) {
+                    if (pos >= end || i == 8) {
+                        return 0; // serial types never need nine bytes
+                    }
+                    const std::uint8_t b = data[pos++];
+                    t = t << 7 | (b & 0x7f);
+                    if (b < 0x80) {
+                        break;
+                    }
+                }
+            }
+            switch (s.columns[c]) {
+            case ColumnClass::Alias:
+                if (t != 0) {
+                    return 0;
+                }
+                break;
+            case ColumnClass::Number:
+                if (t > 9) {
+                    return 0;
+                }
+                break;
+            case ColumnClass::Text:
+                if (t != 0 && !Serial::isText(t)) {
+                    return 0;
+                }
+                break;
+            case ColumnClass::Any:
+                if (Serial::isReserved(t)) {
+                    return 0;
+                }
+                break;
+            }
+            body += Serial::contentSize(t);
+            if (body > mostBody) {
+                return 0;
+            }
+        }
+        return pos - at;
+    }
+
     void tryIntact(Bytes image, std::uint32_t rs, std::uint32_t re, std::uint32_t p, std::uint32_t s) {
-        const TableShape& t = *shapes_[s].table;
-        const Varint h = readVarint(image.first(re), p);
+        const Varint h = image[p] < 0x80 ? Varint{image[p], 1} : readVarint(image.first(re), p);
         if (h.length == 0 || h.value <= h.length || h.value > re - p) {
             return;
         }
-        types_.clear();
         std::uint64_t body = 0;
-        const auto used = readColumnTypes(image, p + h.length, p + h.value, t, 0, types_, body);
-        if (!used || *used != h.value - h.length) {
+        const std::uint32_t used =
+            scanTypes(image.data(), p + h.length, static_cast<std::uint32_t>(p + h.value), shapes_[s], 0, body);
+        if (used == 0 || used != h.value - h.length) {
             return;
         }
         Candidate c;
@@ -726,28 +938,28 @@ private:
     }
 
     void tryLost(Bytes image, std::uint32_t re, std::uint32_t t, std::uint32_t s, Kind kind) {
-        const TableShape& table = *shapes_[s].table;
-        types_.clear();
         std::uint64_t body = 0;
         const std::uint32_t firstColumn = kind == Kind::LostFirstType ? 1 : 0;
-        const auto used = readColumnTypes(image, t, re, table, firstColumn, types_, body);
-        if (!used) {
+        // The four lost bytes held the payload size, the rowid and the header size (and the alias's
+        // type): with one byte each for all but one of them, the payload is small enough to tell
+        // (below 128 bytes when all took one, below 16384 when one took two).
+        const std::uint64_t mostPayload = kind == Kind::LostFirstType ? 127 : 16383;
+        const std::uint32_t used = scanTypes(image.data(), t, re, shapes_[s], firstColumn, body, mostPayload);
+        if (used == 0) {
             return;
         }
         // The lost rowid alias type was one byte.
-        const std::uint32_t typeBytes = *used + firstColumn;
+        const std::uint32_t typeBytes = used + firstColumn;
         Candidate c;
         c.shape = s;
         c.kind = kind;
         c.start = t - 4;
         c.typesAt = t;
         c.headerSize = headerSizeFor(typeBytes);
-        c.bodyStart = t + *used;
+        c.bodyStart = t + used;
         c.bodySize = body;
-        // The four lost bytes held the payload size, the rowid and the header size (and the alias's
-        // type): with one byte each for all but one of them, the payload is small enough to tell.
         const std::uint64_t payload = c.payloadSize();
-        if (c.headerSize >= 128 || (kind == Kind::LostFirstType ? payload >= 128 : payload >= 16384)) {
+        if (c.headerSize >= 128 || payload > mostPayload) {
             return;
         }
         if (!placeBody(c, c.bodyStart - c.headerSize, re)) {
@@ -805,7 +1017,7 @@ private:
                                                                                                                 : 1;
             }
         }
-        std::stable_sort(candidates_.begin(), candidates_.end(), [owner](const Candidate& a, const Candidate& b) {
+        std::sort(candidates_.begin(), candidates_.end(), [owner](const Candidate& a, const Candidate& b) {
             if (a.strength != b.strength) {
                 return a.strength > b.strength;
             }
@@ -815,20 +1027,19 @@ private:
             if (a.bodyStart - a.start != b.bodyStart - b.start) {
                 return a.bodyStart - a.start > b.bodyStart - b.start;
             }
-            return a.start > b.start;
+            return std::tie(b.start, a.shape, a.kind) < std::tie(a.start, b.shape, b.kind);
         });
         // Texts are checked only for a reading about to be kept, so each byte of the page is checked
         // once for the kept ones; readings that fail may spend four pages' worth in all, so that a
-        // hostile page stays linear.
+        // hostile page stays near linear.
         kept_.clear();
         std::size_t budget = 4 * image.size();
         for (const Candidate& c : candidates_) {
-            // The kept readings that start before c ends; the one just before c must end by c's start.
-            const auto after = kept_.lower_bound(c.start);
-            if (after != kept_.end() && after->first < c.end) {
-                continue;
-            }
-            if (after != kept_.begin() && std::prev(after)->second.end > c.start) {
+            // The kept readings are disjoint and sorted: the first that ends after c starts must
+            // start at or after c's end.
+            const auto after = std::upper_bound(kept_.begin(), kept_.end(), c.start,
+                                                [](std::uint32_t at, const Candidate& k) { return at < k.end; });
+            if (after != kept_.end() && after->start < c.end) {
                 continue;
             }
             std::size_t spent = 0;
@@ -836,12 +1047,9 @@ private:
                 budget -= std::min(budget, spent);
                 continue;
             }
-            kept_.emplace(c.start, c);
+            kept_.insert(after, c);
         }
-        candidates_.clear();
-        for (const auto& [start, c] : kept_) {
-            candidates_.push_back(c);
-        }
+        candidates_.swap(kept_);
     }
 
     // Whether the texts of a candidate's local part are valid; `spent` counts the bytes checked, and
@@ -894,7 +1102,7 @@ private:
         const Bytes bodyLocal = image.subspan(c.bodyStart, c.localEnd - c.bodyStart);
         const std::uint64_t hash = contentHash(c.payloadSize(), bodyLocal);
         const std::optional<std::int64_t> rowid = c.hasRowid ? std::optional<std::int64_t>(c.rowid) : std::nullopt;
-        if (isLiveCopy(shape.request, rowid, hash)) {
+        if (isLiveCopy(shape.request, rowid, c.payloadSize(), bodyLocal)) {
             ++copies_;
             return;
         }
@@ -918,7 +1126,7 @@ private:
             pending_.push_back(std::move(pending));
             return;
         }
-        if (!decodeValues(table, types_, bodyLocal, row.values, nullptr)) {
+        if (!decodeValues(table, types_, bodyLocal, row.values, nullptr, bodyLocal.size())) {
             return;
         }
         if (!accepts(row)) {
@@ -933,9 +1141,9 @@ private:
     }
 
     // Decodes the values of a body (whole, or cut short when cutColumn is given); false when a
-    // text is not valid.
+    // text is not valid. Texts within the first `checked` bytes are known to be valid.
     bool decodeValues(const TableShape& table, const std::vector<std::uint64_t>& types, Bytes body,
-                      std::vector<Value>& values, std::size_t* cutColumn) const {
+                      std::vector<Value>& values, std::size_t* cutColumn, std::size_t checked = 0) const {
         values.assign(table.columns.size(), Value{});
         std::size_t pos = 0;
         for (std::size_t i = 0; i < types.size(); ++i) {
@@ -961,7 +1169,8 @@ private:
                 return true;
             }
             const std::uint8_t* p = body.data() + pos;
-            if (Serial::isText(types[i]) &&
+            // Texts that lie within the first `checked` bytes were found valid already.
+            if (Serial::isText(types[i]) && pos + size > checked &&
                 !validText(std::string_view(reinterpret_cast<const char*>(p), size), db_.encoding())) {
                 return false;
             }
@@ -1148,10 +1357,22 @@ private:
     std::vector<Shape> shapes_;
     std::vector<const TableShape*> requestTables_;
     std::size_t words_ = 1;
-    Mask headerMask_, firstTypeMask_, lostHeaderMask_, lostFirstTypeMask_;
+    Mask headerMask_, firstTypeMask_, secondTypeMask_, thirdTypeMask_, lostHeaderMask_, lostFirstTypeMask_;
+    // By a byte and the next: whether any shape's header may start there, and whether any shape's
+    // types may start there past a lost prefix.
+    std::vector<std::uint8_t> startsHeader_;
+    std::vector<std::uint8_t> startsLostTypes_;
+    bool textIsInert_ = false; // no pair of bytes from 0x20 on starts an intact header of any shape
 
     std::vector<std::uint8_t> type_;
     std::vector<std::uint32_t> first4_;
+    // The free space of every b-tree page of the current state, found in the first pass: page p's
+    // ranges are freeRanges_[firstRange_[p], firstRange_[p + 1]); gapEnd_[p] ends its gap.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> freeRanges_;
+    std::vector<std::uint32_t> firstRange_;
+    std::vector<std::uint32_t> gapEnd_;
+    std::vector<bool> hasRanges_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> cellSpans_;
     std::vector<std::uint32_t> children_;
     std::vector<Interior> interiors_;
     std::vector<LiveCell> liveCells_;
@@ -1159,13 +1380,14 @@ private:
     std::vector<PageUse> use_;
     std::vector<std::uint32_t> owner_;
     std::unordered_map<std::uint32_t, std::uint32_t> trunkLeaves_;
-    std::vector<std::vector<std::pair<std::int64_t, std::uint64_t>>> live_;
-    std::vector<std::vector<std::uint64_t>> liveHashes_;
+    std::vector<std::vector<LiveCell>> live_; // of each request's table, by fingerprint and rowid
+    std::uint32_t livePage_ = 0;              // the page image held for comparing with live cells
+    std::vector<std::uint8_t> livePageImage_;
 
     std::vector<Candidate> candidates_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges_;
     std::vector<std::uint32_t> starts_;
-    std::map<std::uint32_t, Candidate> kept_;
+    std::vector<Candidate> kept_;
     std::vector<std::uint64_t> types_;
     std::vector<PendingOverflow> pending_;
     Moment moment_;
