@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace quarrow {
 
@@ -70,6 +72,12 @@ public:
     void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
     bool bSelected() const { return bSelected_.get(); }
     void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    // Each phone number on its own, as stored, in the order contactPhone holds them. contactPhone
+    // runs them together with blanks, and numbers hold blanks themselves ("+1 (415) 555-0199"), so
+    // whatever needs one number at a time (names for numbers, one vCard TEL line per number) reads
+    // this list. Empty for records that were not read number by number (carved ones).
+    std::vector<std::string> phoneNumbers() const { return phoneNumbers_.get(); }
+    void setPhoneNumbers(std::vector<std::string> value) { phoneNumbers_.set(std::move(value)); }
 
 private:
     Property<std::int32_t> rowid_{-1};
@@ -84,6 +92,7 @@ private:
     Property<OptText> contactAdress_{std::string()};
     Property<bool> bDeleted_{false};
     Property<bool> bSelected_{false};
+    Property<std::vector<std::string>> phoneNumbers_{{}};
 };
 using PRContactNodePtr = std::shared_ptr<PRContactNode>;
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -117,18 +116,13 @@ std::int32_t Char2Unicode(std::string_view bytes, std::uint32_t* uncode, std::si
     return static_cast<std::int32_t>(n);
 }
 
-std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
+namespace {
+
+// "%02d-%02d-%04d %02d:%02d" of a Unix time in local time, as 32-bit units, or nothing.
+std::optional<std::u32string> localDateUnits(std::int64_t unixSeconds) {
     std::tm fields{};
-    // Notes always count from 2001, so only other types need the 1970-based reading to decide.
-    if (fileType != 1 && !localFields(value, fields)) {
+    if (!localFields(unixSeconds, fields)) {
         return std::nullopt;
-    }
-    const bool deviceEpoch = fileType == 1 || fields.tm_year + 1900 < 1990;
-    if (deviceEpoch) {
-        if (value > std::numeric_limits<std::int64_t>::max() - kSecondsFrom1970To2001 ||
-            !localFields(value + kSecondsFrom1970To2001, fields)) {
-            return std::nullopt;
-        }
     }
     std::u32string units;
     const int year = fields.tm_year + 1900;
@@ -162,6 +156,33 @@ std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileT
     return units;
 }
 
+std::optional<std::int64_t> unixFromDevice(std::int64_t value) {
+    if (value > std::numeric_limits<std::int64_t>::max() - kSecondsFrom1970To2001) {
+        return std::nullopt;
+    }
+    return value + kSecondsFrom1970To2001;
+}
+
+} // namespace
+
+std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
+    // Notes always count from 2001. Other types are read as Unix times unless that reading lands
+    // before 1990, when they are taken to count from 2001.
+    bool deviceEpoch = fileType == 1;
+    if (!deviceEpoch) {
+        std::tm fields{};
+        if (!localFields(value, fields)) {
+            return std::nullopt;
+        }
+        deviceEpoch = fields.tm_year + 1900 < 1990;
+    }
+    if (deviceEpoch) {
+        const auto unix = unixFromDevice(value);
+        return unix ? localDateUnits(*unix) : std::nullopt;
+    }
+    return localDateUnits(value);
+}
+
 std::string GetNSStringDate(const std::u32string& units) {
     std::string out;
     out.reserve(units.size());
@@ -174,8 +195,8 @@ std::string GetNSStringDate(const std::u32string& units) {
     return out;
 }
 
-std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
-    auto units = GetDateTime(value, fileType);
+namespace {
+std::optional<std::string> narrowDate(const std::optional<std::u32string>& units) {
     if (!units) {
         return std::nullopt;
     }
@@ -189,6 +210,19 @@ std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
         text += static_cast<char>(u);
     }
     return text;
+}
+} // namespace
+
+std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
+    return narrowDate(GetDateTime(value, fileType));
+}
+
+std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch) {
+    if (epoch == Epoch::Device) {
+        const auto unix = unixFromDevice(seconds);
+        return unix ? narrowDate(localDateUnits(*unix)) : std::nullopt;
+    }
+    return narrowDate(localDateUnits(seconds));
 }
 
 std::string getCallHistoryDuration(std::int32_t seconds) {
@@ -212,34 +246,79 @@ std::string getCallHistoryDuration(std::int32_t seconds) {
     return text;
 }
 
-namespace {
-std::string normalisedPhone(const std::string& phone) {
-    std::string out;
+std::string PhoneNameIndex::digitsOf(std::string_view phone) {
+    std::string digits;
+    if (phone.find('@') != std::string_view::npos) {
+        return digits;
+    }
     for (char c : phone) {
-        if (c != '-' && c != '(' && c != ')' && c != ' ') {
-            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= '0' && c <= '9') {
+            digits += c;
         }
     }
-    return out;
+    return digits;
 }
-} // namespace
 
-OptText getNameByPhoneNumber(const std::string& phone, const std::vector<PRContactNodePtr>& contactArray) {
-    const std::string number = normalisedPhone(phone);
-    if (contactArray.empty() || number.empty()) {
-        return std::nullopt;
-    }
-    for (const auto& contact : contactArray) {
-        const OptText contactPhone = contact->contactPhone();
-        if (!contactPhone || contactPhone->empty()) {
+PhoneNameIndex::PhoneNameIndex(const std::vector<PRContactNodePtr>& contacts) {
+    names_.reserve(contacts.size());
+    for (const auto& contact : contacts) {
+        const std::size_t at = names_.size();
+        names_.push_back(contact ? contact->contactName() : std::nullopt);
+        if (!contact) {
             continue;
         }
-        const std::string all = normalisedPhone(*contactPhone);
-        if (all.size() >= number.size() && all.find(number) != std::string::npos) {
-            return contact->contactName();
+        const std::vector<std::string> numbers = contact->phoneNumbers();
+        if (!numbers.empty()) {
+            for (const std::string& number : numbers) {
+                add(at, digitsOf(number));
+            }
+        } else if (const OptText all = contact->contactPhone()) {
+            add(at, digitsOf(*all));
         }
     }
-    return std::nullopt;
+}
+
+void PhoneNameIndex::keepFirst(std::unordered_map<std::string, std::size_t>& map, const std::string& key,
+                               std::size_t at) {
+    // Contacts are added in order, so the first one stored for a key is the one that wins.
+    map.try_emplace(key, at);
+}
+
+void PhoneNameIndex::add(std::size_t contact, const std::string& digits) {
+    if (digits.empty()) {
+        return;
+    }
+    keepFirst(whole_, digits, contact);
+    for (std::size_t start = 1; digits.size() - start >= kSuffixDigits; ++start) {
+        keepFirst(endings_, digits.substr(start), contact);
+    }
+}
+
+OptText PhoneNameIndex::nameFor(std::string_view phone) const {
+    const std::string digits = digitsOf(phone);
+    if (digits.empty() || names_.empty()) {
+        return std::nullopt;
+    }
+    std::size_t best = names_.size();
+    const auto consider = [&best](const std::unordered_map<std::string, std::size_t>& map, const std::string& key) {
+        if (const auto it = map.find(key); it != map.end() && it->second < best) {
+            best = it->second;
+        }
+    };
+    // Equal numbers, and contact numbers of 7+ digits that end this one.
+    consider(whole_, digits);
+    for (std::size_t start = 1; digits.size() - start >= kSuffixDigits; ++start) {
+        consider(whole_, digits.substr(start));
+    }
+    // This number, of 7+ digits, ending a longer contact number.
+    if (digits.size() >= kSuffixDigits) {
+        consider(endings_, digits);
+    }
+    return best < names_.size() ? names_[best] : std::nullopt;
+}
+
+OptText getNameByPhoneNumber(const std::string& phone, const PhoneNameIndex& contacts) {
+    return contacts.nameFor(phone);
 }
 
 std::string sizeTextForBytes(std::uint64_t bytes) {

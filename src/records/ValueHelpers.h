@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quarrow {
@@ -34,11 +35,53 @@ std::string GetNSStringDate(const std::u32string& units);
 // Convenience: GetNSStringDate of GetDateTime, or nothing.
 std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType);
 
+// Where a database's times count from, when its layout says so.
+enum class Epoch {
+    Unix,   // seconds since 1970-01-01 UTC (text messages of iOS 5 and earlier)
+    Device, // seconds since 2001-01-01 UTC (Core Data stores, messages from iOS 6 on)
+};
+// The same date text for a time whose epoch is known, without the year guess of file type 0: a
+// device time from 2021 on reads as a Unix time in the 1990s, and must not be shown as one.
+std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch);
+
 std::string getCallHistoryDuration(std::int32_t seconds);
 
-// The name of the first contact whose phone numbers contain the number (ignoring "-", "(", ")",
-// blanks and letter case), or absent.
-OptText getNameByPhoneNumber(const std::string& phone, const std::vector<PRContactNodePtr>& contactArray);
+// Names for phone numbers, made once per scan from the scan's contacts so that each lookup costs a
+// few hash probes, not a pass over every contact.
+//
+// Numbers are compared whole and by their digits only ("+1 (415) 555-0199" is 14155550199): two
+// numbers match when their digits are equal, or when the shorter, of at least 7 digits, ends the
+// longer (a number stored with or without its country or trunk prefix). A number is never found
+// inside another or across two of a contact's numbers, so short codes stay nameless. Addresses with
+// an "@" (iMessage e-mail addresses) and numbers without digits match nothing. When several
+// contacts match, the first in the contacts' order wins.
+class PhoneNameIndex {
+public:
+    PhoneNameIndex() = default;
+    // Each contact's phoneNumbers(); a contact without that list counts its whole contactPhone as
+    // one number.
+    explicit PhoneNameIndex(const std::vector<PRContactNodePtr>& contacts);
+
+    // The matching contact's contactName, or absent.
+    OptText nameFor(std::string_view phone) const;
+    bool empty() const { return names_.empty(); }
+
+    // The digits of a phone number, or nothing for an e-mail address.
+    static std::string digitsOf(std::string_view phone);
+
+private:
+    // Shortest number that may match by its ending alone.
+    static constexpr std::size_t kSuffixDigits = 7;
+    void add(std::size_t contact, const std::string& digits);
+    static void keepFirst(std::unordered_map<std::string, std::size_t>& map, const std::string& key, std::size_t at);
+
+    std::vector<OptText> names_;                           // by contact order
+    std::unordered_map<std::string, std::size_t> whole_;   // a number's digits -> first contact
+    std::unordered_map<std::string, std::size_t> endings_; // each proper ending of 7+ digits -> first contact
+};
+
+// The name of the contact that has the number (see PhoneNameIndex), or absent.
+OptText getNameByPhoneNumber(const std::string& phone, const PhoneNameIndex& contacts);
 
 // "1.50K" for 1500 bytes: two decimals and one 1000-based unit letter (B, K, M, G, T).
 std::string sizeTextForBytes(std::uint64_t bytes);

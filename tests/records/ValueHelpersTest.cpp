@@ -135,6 +135,17 @@ TEST(OtherDates, UnixTimesFrom1990OnAreShownAsTheyAre) {
     }
 }
 
+TEST(OtherDates, AKnownEpochIsNeverGuessed) {
+    TimeZone utc("UTC");
+    // 2023-05-04 10:20 UTC counted from 2001 reads as a 1990s Unix time: the guess would show 1992.
+    const std::int64_t may2023 = 1683195600 - 978307200;
+    EXPECT_EQ(dateText(may2023, 0), "05-03-1992 10:20");
+    EXPECT_EQ(dateTextSince(may2023, Epoch::Device), "05-04-2023 10:20");
+    // A Unix time before 1990 stays where it is.
+    EXPECT_EQ(dateTextSince(86400 * 365, Epoch::Unix), "01-01-1971 00:00");
+    EXPECT_EQ(dateTextSince(std::numeric_limits<std::int64_t>::max(), Epoch::Device), std::nullopt);
+}
+
 TEST(CallDuration, FollowsTheUnitTable) {
     const std::vector<std::pair<std::int32_t, std::string>> cases{
         {45, "45 seconds"},   {1, "1 second"},  {0, "0 second"},    {90, "1 minute"},
@@ -145,20 +156,65 @@ TEST(CallDuration, FollowsTheUnitTable) {
     }
 }
 
-TEST(NameByPhoneNumber, IgnoresPunctuationAndFindsTheFirstMatch) {
-    auto anna = std::make_shared<PRContactNode>();
-    anna->setContactName("Anna");
-    anna->setContactPhone(" 555 0100 +1 (415) 555-0199");
-    auto ben = std::make_shared<PRContactNode>();
-    ben->setContactName("Ben");
-    ben->setContactPhone(" 4155550199");
-    auto empty = std::make_shared<PRContactNode>();
-    empty->setContactName("Nobody");
-    const std::vector<PRContactNodePtr> contacts{empty, anna, ben};
-    EXPECT_EQ(getNameByPhoneNumber("(415) 555-0199", contacts), "Anna");
-    EXPECT_EQ(getNameByPhoneNumber("999", contacts), std::nullopt);
-    EXPECT_EQ(getNameByPhoneNumber(" - ", contacts), std::nullopt);
-    EXPECT_EQ(getNameByPhoneNumber("4155550199", {}), std::nullopt);
+PRContactNodePtr contactWithNumbers(const char* name, std::vector<std::string> numbers) {
+    auto contact = std::make_shared<PRContactNode>();
+    contact->setContactName(std::string(name));
+    std::string all;
+    for (const auto& n : numbers) {
+        all += " " + n;
+    }
+    contact->setContactPhone(all);
+    contact->setPhoneNumbers(std::move(numbers));
+    return contact;
+}
+
+struct NameCase {
+    const char* phone;
+    OptText name;
+};
+
+class NameByPhoneNumber : public ::testing::TestWithParam<NameCase> {
+protected:
+    // Anna's two numbers run together as "555 0100 +1 (415) 555-0199"; Ben's is Anna's second
+    // without its country code; Carl has a short service number; Dora's numbers are e-mail-like.
+    const std::vector<PRContactNodePtr> contacts{
+        std::make_shared<PRContactNode>(), // no numbers at all
+        contactWithNumbers("Anna", {"555 0100", "+1 (415) 555-0199"}),
+        contactWithNumbers("Ben", {"4155550199"}),
+        contactWithNumbers("Carl", {"22 333"}),
+        contactWithNumbers("Dora", {"dora@example.org"}),
+    };
+    const PhoneNameIndex index{contacts};
+};
+
+TEST_P(NameByPhoneNumber, MatchesWholeNumbersByTheirDigits) {
+    EXPECT_EQ(getNameByPhoneNumber(GetParam().phone, index), GetParam().name) << GetParam().phone;
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, NameByPhoneNumber,
+                         ::testing::Values(
+                             // Punctuation and blanks do not count; the first contact in order wins.
+                             NameCase{"(415) 555-0199", "Anna"}, NameCase{"+14155550199", "Anna"},
+                             NameCase{"4155550199", "Anna"},
+                             // A number of 7 digits or more ending a contact's number, or ended by one.
+                             NameCase{"555-0199", "Anna"}, NameCase{"0014155550199", "Anna"},
+                             // Short numbers match only when equal.
+                             NameCase{"5550100", "Anna"}, NameCase{"22333", "Carl"}, NameCase{"2333", std::nullopt},
+                             NameCase{"50199", std::nullopt},
+                             // Never across two numbers of one contact, nor inside one.
+                             NameCase{"01001415", std::nullopt}, NameCase{"15555", std::nullopt},
+                             // Nothing to match: no digits, an e-mail address, a different number.
+                             NameCase{" - ", std::nullopt}, NameCase{"", std::nullopt},
+                             NameCase{"dora@example.org", std::nullopt}, NameCase{"4155550198", std::nullopt}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(NameByPhoneNumber, FindsNothingWithoutContactsAndReadsPhoneTextWithoutAList) {
+    EXPECT_EQ(getNameByPhoneNumber("4155550199", PhoneNameIndex()), std::nullopt);
+    // A record read without its list (a carved one) counts its phone text as one number.
+    auto carved = std::make_shared<PRContactNode>();
+    carved->setContactName(std::string("Eve"));
+    carved->setContactPhone(std::string(" +44 20 7946 0958"));
+    EXPECT_EQ(getNameByPhoneNumber("(20) 7946-0958", PhoneNameIndex({carved})), "Eve");
 }
 
 TEST(SizeText, RoundTrips) {
