@@ -1,11 +1,11 @@
 #include "NoteScanner.h"
 
 #include "ScanContext.h"
+#include "SqlRows.h"
 #include "platform/Log.h"
 #include "records/ScanNotifications.h"
 #include "records/ValueHelpers.h"
 
-#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <sqlite3.h>
@@ -19,49 +19,6 @@ constexpr const char* kOlderStatement = "select TITLE,SUMMARY,MODIFICATION_DATE,
                                         "NOTE_BODIES ON NOTE.ROWID = NOTE_BODIES.NOTE_ID";
 constexpr const char* kNewerStatement = "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote "
                                         "LEFT JOIN ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
-
-using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
-
-std::string_view columnBytes(sqlite3_stmt* stmt, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    if (!text) {
-        return {};
-    }
-    return {text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))};
-}
-
-// The whole seconds of a date value, its fraction dropped. Numbers are read as numbers; a text is
-// read for its leading number ("372.5" gives 372). Nothing for NULL, an empty value, a text that
-// does not start with a number, or a value outside the int64 range, so a runaway or textual date
-// gives no date rather than one in 2001.
-std::optional<std::int64_t> dateSeconds(sqlite3_stmt* stmt, int column) {
-    double value;
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_NULL:
-        return std::nullopt;
-    case SQLITE_INTEGER:
-        return sqlite3_column_int64(stmt, column);
-    case SQLITE_FLOAT:
-        value = sqlite3_column_double(stmt, column);
-        break;
-    default: {
-        const auto text = columnBytes(stmt, column);
-        if (text.empty()) {
-            return std::nullopt;
-        }
-        const std::string copy(text);
-        char* end = nullptr;
-        value = std::strtod(copy.c_str(), &end);
-        if (end == copy.c_str()) {
-            return std::nullopt;
-        }
-    }
-    }
-    if (!(value > -9.2e18 && value < 9.2e18)) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(value);
-}
 
 void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path) {
     int rc;
@@ -114,13 +71,11 @@ Statement prepareNotes(sqlite3* db) {
             !SqliteSource::hasColumns(db, layout.bodiesTable, layout.bodyColumns)) {
             continue;
         }
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db, layout.statement, -1, &raw, nullptr) == SQLITE_OK) {
-            return Statement(raw, sqlite3_finalize);
+        if (Statement stmt = prepareStatement(db, layout.statement)) {
+            return stmt;
         }
-        sqlite3_finalize(raw);
     }
-    return Statement(nullptr, sqlite3_finalize);
+    return Statement();
 }
 
 } // namespace

@@ -26,6 +26,8 @@ void ScanContext::removeSomeArray() {
     delContactArray = {};
     noteValueArray = {};
     noteArray = {};
+    phoneNames = {};
+    layouts = {};
     sqlite.forgetCopies();
     workFolder.remove();
 }

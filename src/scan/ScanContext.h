@@ -1,9 +1,11 @@
 #pragma once
 
+#include "DatabaseLayouts.h"
 #include "SqliteSource.h"
 #include "discovery/BackupFiles.h"
 #include "platform/WorkFolder.h"
 #include "records/Records.h"
+#include "records/ValueHelpers.h"
 
 #include <string>
 #include <vector>
@@ -41,6 +43,11 @@ public:
     std::vector<std::shared_ptr<PRChatMessageNode>> chatMessageArray;
     std::vector<PRNoteNodePtr> noteArray;
     std::vector<std::shared_ptr<PRNoteValueNode>> noteValueArray;
+
+    // Names for the numbers of messages and calls, made from contactArray by the contacts scanner.
+    PhoneNameIndex phoneNames;
+    // The version of each database as read, decided from the database itself.
+    DatabaseLayouts layouts;
 
     // Empties the working lists and removes the work folder with every private copy in it.
     void removeSomeArray();

@@ -3,8 +3,12 @@
 // notes 70, then the carvers: deleted contacts 75, deleted messages 85, deleted notes 96, deleted
 // calls 100.
 
+#include "CallHistoryScanner.h"
+#include "ContactScanner.h"
 #include "DelNoteScanner.h"
+#include "MessageScanner.h"
 #include "NoteScanner.h"
+#include "PhotoAndVideoScanner.h"
 #include "ScannerRegistry.h"
 
 namespace quarrow {
@@ -13,6 +17,15 @@ std::vector<ScannerEntry> builtInScanners() {
     using namespace DeviceFiles;
     const std::vector<DeviceFile> notes(std::begin(kNotesDatabases), std::end(kNotesDatabases));
     return {
+        {"scanPhotoAndVideoThread", Category::PhotoAndVideo, {}, 30, false, scanPhotoAndVideoThread},
+        {"scanContactThread", Category::Contact, {kAddressBook}, 40, false, scanContactThread},
+        {"scanMessageThread", Category::Message, {kMessages}, 50, false, scanMessageThread},
+        {"scanCallHistoryThread",
+         Category::CallHistory,
+         {kCallHistory, kCallHistoryLegacy},
+         60,
+         false,
+         scanCallHistoryThread},
         {"scanNoteThread", Category::Note, notes, 70, false, scanNoteThread},
         {"scanDelNoteThread", Category::Note, notes, 96, true, scanDelNoteThread},
     };

@@ -123,8 +123,14 @@ TEST(ScannerRegistry, ARegisteredScannerRunsInTheFullEditionOnly) {
         Outcome out;
         nc.addObserver(ScanNotification::kProgress,
                        [&out](const Notification& n) { out.progress.push_back(*n.number()); });
+        // The edition's entries, less the built-in scanners of the other categories, which would
+        // read the same call table.
+        auto entries = ScannerRegistry::shared().edition(edition);
+        std::erase_if(entries, [](const ScannerEntry& e) {
+            return e.category != Category::Note && e.name != "scanTestCallThread";
+        });
         {
-            ScanRun run(nc, {}, ScannerRegistry::shared().edition(edition));
+            ScanRun run(nc, {}, entries);
             run.ScanIOSBackFile(folder);
             run.join();
         }

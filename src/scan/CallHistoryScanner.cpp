@@ -1,0 +1,96 @@
+#include "CallHistoryScanner.h"
+
+#include "ScanContext.h"
+#include "SqlRows.h"
+#include "platform/Log.h"
+#include "records/ScanNotifications.h"
+
+#include <algorithm>
+#include <limits>
+#include <sqlite3.h>
+
+namespace quarrow {
+
+bool isOutgoingCall(std::int64_t flags) {
+    return (flags & 1) != 0;
+}
+
+PRCallHistoryNodePtr callFromFields(const CallFields& fields, const PhoneNameIndex& names) {
+    auto call = std::make_shared<PRCallHistoryNode>();
+    if (fields.address) {
+        call->setCallPhone(fields.address);
+    }
+    if (fields.date) {
+        if (auto text = dateText(*fields.date, 0)) {
+            call->setCallDate(std::move(*text));
+        }
+    }
+    if (fields.outgoing) {
+        call->setCallType(*fields.outgoing ? "Outgoing" : "Incoming");
+    }
+    if (fields.duration) {
+        const std::int64_t seconds = std::clamp<std::int64_t>(
+            *fields.duration, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+        call->setCallTime(static_cast<std::int32_t>(seconds));
+        if (seconds != 0) {
+            call->setCallDuration(getCallHistoryDuration(static_cast<std::int32_t>(seconds)));
+        } else {
+            call->setCallDuration(fields.outgoing.value_or(false) ? "Cancelled" : "Missed");
+        }
+    }
+    call->setCallName(getNameByPhoneNumber(call->callPhone().value_or(std::string()), names));
+    return call;
+}
+
+void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder) {
+    if (backupFolder.empty()) {
+        return;
+    }
+    const auto file =
+        context.filesFor(backupFolder).locateFirst({DeviceFiles::kCallHistory, DeviceFiles::kCallHistoryLegacy});
+    if (!file) {
+        systemLog("messageDB is not exist");
+        return;
+    }
+    const SqliteHandle db = context.sqlite.open(*file);
+    if (!db) {
+        return; // logged where it failed
+    }
+    sqlite3* handle = db.get();
+    context.layouts.callHistory = callHistoryLayoutOf(handle);
+    if (context.layouts.callHistory == CallHistoryLayout::Unknown) {
+        systemLog("Call history holds no call table; no calls read: " + file->path);
+        return;
+    }
+    enum { kAddress, kDate, kDuration, kFlags };
+    std::vector<std::string> missing;
+    const std::string columns = columnsOrNull(handle, "call", {"address", "date", "duration", "flags"}, missing);
+    logMissingColumns("Call history", "call", missing);
+    const Statement stmt = prepareStatement(handle, "SELECT " + columns + " FROM call ORDER BY call.ROWID");
+    if (!stmt) {
+        systemLog(std::string("Call history: the calls could not be read: ") + sqlite3_errmsg(handle));
+        return;
+    }
+    std::size_t count = 0;
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        CallFields fields;
+        fields.address = columnText(stmt.get(), kAddress);
+        fields.date = dateSeconds(stmt.get(), kDate);
+        fields.duration = columnInteger(stmt.get(), kDuration);
+        if (const auto flags = columnInteger(stmt.get(), kFlags)) {
+            fields.outgoing = isOutgoingCall(*flags);
+        }
+        context.nc.post(ScanNotification::kCallHistory,
+                        std::shared_ptr<PRObject>(callFromFields(fields, context.phoneNames)));
+        ++count;
+    }
+    if (rc != SQLITE_DONE) {
+        systemLog(std::string("Call history: stopped reading at a damaged row: ") + sqlite3_errmsg(handle));
+    }
+    systemLog("Call history read, layout " + std::string(layoutName(context.layouts.callHistory)) + ": " +
+              std::to_string(count) + " calls");
+    context.nc.post(ScanNotification::kProgress, 60LL);
+}
+
+} // namespace quarrow

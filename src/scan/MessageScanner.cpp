@@ -1,0 +1,258 @@
+#include "MessageScanner.h"
+
+#include "ScanContext.h"
+#include "SqlRows.h"
+#include "platform/Log.h"
+#include "records/ScanNotifications.h"
+#include "records/Utf8.h"
+
+#include <sqlite3.h>
+#include <unordered_map>
+
+namespace quarrow {
+
+namespace {
+
+constexpr std::int64_t kNanosecondDates = 1000000000000LL;
+
+using Members = std::unordered_map<std::int64_t, std::vector<std::string>>;
+
+struct ReadResult {
+    bool read = false;
+    std::size_t count = 0;
+};
+
+void post(ScanContext& context, const MessageFields& fields, std::size_t& count) {
+    context.nc.post(ScanNotification::kMessage,
+                    std::shared_ptr<PRObject>(messageFromFields(fields, context.phoneNames)));
+    ++count;
+}
+
+bool stepAll(sqlite3_stmt* stmt, sqlite3* db, const auto& onRow) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        onRow(stmt);
+    }
+    if (rc != SQLITE_DONE) {
+        systemLog(std::string("Messages database: stopped reading at a damaged row: ") + sqlite3_errmsg(db));
+    }
+    return true;
+}
+
+// iOS 6 and later: one row per message, its partner through handle. Messages sent into a group
+// carry no handle and keep an empty phone.
+ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
+    enum { kText, kDate, kFromMe, kHandle };
+    std::vector<std::string> missing;
+    const std::string messageColumns = columnsOrNull(db, "message", {"text", "date", "is_from_me"}, missing);
+    logMissingColumns("Messages database", "message", missing);
+    const Statement stmt = prepareStatement(db, "SELECT " + messageColumns +
+                                                    ", handle.id FROM message LEFT JOIN handle ON "
+                                                    "message.handle_id = handle.ROWID ORDER BY message.ROWID");
+    if (!stmt) {
+        systemLog(std::string("Messages database: the messages could not be read: ") + sqlite3_errmsg(db));
+        return {};
+    }
+    ReadResult result{true, 0};
+    stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
+        MessageFields fields;
+        fields.content = columnText(row, kText);
+        if (const auto date = dateSeconds(row, kDate)) {
+            fields.date = deviceSecondsOfMessageDate(*date);
+        }
+        fields.epoch = Epoch::Device;
+        if (const auto fromMe = columnInteger(row, kFromMe)) {
+            fields.type = *fromMe == 1 ? "Send" : *fromMe == 0 ? "Received" : "unknown";
+        }
+        if (auto handle = columnText(row, kHandle); handle && !handle->empty()) {
+            fields.parties.push_back(std::move(*handle));
+        }
+        post(context, fields, result.count);
+    });
+    return result;
+}
+
+// The members of every group of an iOS 5 or earlier database, in the order they were added.
+Members readGroupMembers(sqlite3* db) {
+    Members members;
+    const Statement stmt = prepareStatement(
+        db, "SELECT group_member.group_id, group_member.address FROM group_member ORDER BY group_member.ROWID");
+    if (!stmt) {
+        systemLog(std::string("Messages database: the group members could not be read: ") + sqlite3_errmsg(db));
+        return members;
+    }
+    stepAll(stmt.get(), db, [&members](sqlite3_stmt* row) {
+        const auto group = columnInteger(row, 0);
+        auto address = columnText(row, 1);
+        if (group && address && !address->empty()) {
+            members[*group].push_back(std::move(*address));
+        }
+    });
+    return members;
+}
+
+// iOS 5 and earlier: one row per message, its parties the members of its group, each message once
+// however many members its group has. iMessages (is_madrid 1) take their party and direction from
+// the madrid columns and count their dates from 2001; text messages count theirs from 1970.
+ReadResult readGroupLayout(ScanContext& context, sqlite3* db, bool madrid) {
+    enum { kGroup, kText, kDate, kFlags, kAddress, kIsMadrid, kMadridHandle, kMadridFlags, kMadridAttachment };
+    std::vector<std::string> missing;
+    const std::string columns =
+        madrid ? columnsOrNull(db, "message",
+                               {"group_id", "text", "date", "flags", "address", "is_madrid", "madrid_handle",
+                                "madrid_flags", "madrid_attachmentInfo"},
+                               missing)
+               : columnsOrNull(db, "message", {"group_id", "text", "date", "flags", "address"}, missing);
+    logMissingColumns("Messages database", "message", missing);
+    const Statement stmt = prepareStatement(db, "SELECT " + columns + " FROM message ORDER BY message.ROWID");
+    if (!stmt) {
+        systemLog(std::string("Messages database: the messages could not be read: ") + sqlite3_errmsg(db));
+        return {};
+    }
+    const Members members = readGroupMembers(db);
+    ReadResult result{true, 0};
+    stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
+        MessageFields fields;
+        fields.content = columnText(row, kText);
+        fields.date = dateSeconds(row, kDate);
+        fields.epoch = Epoch::Unix;
+        if (const auto flags = columnInteger(row, kFlags)) {
+            fields.type = messageDirection(*flags);
+        }
+        if (const auto group = columnInteger(row, kGroup)) {
+            if (const auto found = members.find(*group); found != members.end()) {
+                fields.parties = found->second;
+            }
+        }
+        if (fields.parties.empty()) {
+            // A message outside any group names its party itself.
+            if (auto address = columnText(row, kAddress); address && !address->empty()) {
+                fields.parties.push_back(std::move(*address));
+            }
+        }
+        if (madrid && columnInteger(row, kIsMadrid) == 1) {
+            fields.iMessage = true;
+            fields.epoch = Epoch::Device;
+            if (auto handle = columnText(row, kMadridHandle); handle && !handle->empty()) {
+                fields.parties = {std::move(*handle)};
+            }
+            if (const auto flags = columnInteger(row, kMadridFlags)) {
+                fields.type = messageDirection(*flags);
+            }
+            // A message of attachments alone describes them; a text is never replaced.
+            if (!fields.content || fields.content->empty()) {
+                if (auto described = attachmentText(columnBytes(row, kMadridAttachment))) {
+                    fields.content = std::move(described);
+                }
+            }
+        }
+        post(context, fields, result.count);
+    });
+    return result;
+}
+
+} // namespace
+
+std::int64_t deviceSecondsOfMessageDate(std::int64_t value) {
+    return value > kNanosecondDates || value < -kNanosecondDates ? value / 1000000000 : value;
+}
+
+std::string messageDirection(std::int64_t flags) {
+    switch (flags) {
+    case 2:
+    case 22:
+        return "Received";
+    case 3:
+    case 16387:
+        return "Send";
+    default:
+        return "unknown";
+    }
+}
+
+OptText attachmentText(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        if (c != '\0') {
+            text += c;
+        }
+    }
+    if (text.empty() || !isStrictUtf8(text)) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+PRMessageNodePtr messageFromFields(const MessageFields& fields, const PhoneNameIndex& names) {
+    auto message = std::make_shared<PRMessageNode>();
+    if (fields.content) {
+        message->setMessageContent(fields.content);
+    }
+    if (fields.type) {
+        message->setMessageType(fields.type);
+    }
+    message->setBImessage(fields.iMessage);
+    if (fields.date) {
+        if (auto text = dateTextSince(*fields.date, fields.epoch)) {
+            message->setMessageDate(std::move(*text));
+        }
+    }
+    std::string phone;
+    std::string shownNames;
+    bool anyName = false;
+    for (const std::string& party : fields.parties) {
+        const OptText name = getNameByPhoneNumber(party, names);
+        anyName = anyName || name.has_value();
+        if (!phone.empty()) {
+            phone += ", ";
+            shownNames += ", ";
+        }
+        phone += party;
+        shownNames += name ? *name : party;
+    }
+    if (!fields.parties.empty()) {
+        message->setMessagePhone(phone);
+    }
+    // Absent, not empty, when no party is a contact.
+    message->setMessageName(anyName ? OptText(shownNames) : std::nullopt);
+    return message;
+}
+
+void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
+    if (backupFolder.empty()) {
+        return;
+    }
+    const auto file = context.filesFor(backupFolder).locate(DeviceFiles::kMessages);
+    if (!file) {
+        systemLog("messageDB is not exist");
+        return;
+    }
+    const SqliteHandle db = context.sqlite.open(*file);
+    if (!db) {
+        return; // logged where it failed
+    }
+    context.layouts.messages = messagesLayoutOf(db.get());
+    ReadResult result;
+    switch (context.layouts.messages) {
+    case MessagesLayout::Handle:
+        result = readHandleLayout(context, db.get());
+        break;
+    case MessagesLayout::Madrid:
+    case MessagesLayout::GroupMember:
+        result = readGroupLayout(context, db.get(), context.layouts.messages == MessagesLayout::Madrid);
+        break;
+    case MessagesLayout::Unknown:
+        systemLog("[CsmsModule] sqlite3_prepare smsdb failed!");
+        systemLog("Messages database holds no message table this program reads: " + *file);
+        return;
+    }
+    if (!result.read) {
+        return;
+    }
+    systemLog("Messages database read, layout " + std::string(layoutName(context.layouts.messages)) + ": " +
+              std::to_string(result.count) + " messages");
+    context.nc.post(ScanNotification::kProgress, 50LL);
+}
+
+} // namespace quarrow
