@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quarrow {
 
@@ -48,6 +50,28 @@ bool sameFile(const std::string& a, const std::string& b) {
     struct stat sb {};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+// Opens a file of the backup for copying: never through a link, never blocking on a FIFO, and only
+// when it is a regular file; otherwise nothing and the reason.
+File openRegularForReading(const std::string& path, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno == ELOOP ? "it is a link" : std::strerror(errno);
+        return File(nullptr, &std::fclose);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        reason = "it is not a regular file";
+        return File(nullptr, &std::fclose);
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        reason = std::strerror(errno);
+        ::close(fd);
+    }
+    return File(file, &std::fclose);
 }
 
 } // namespace
@@ -174,6 +198,7 @@ void ExportRun::recoverFilesThread() {
         return;
     }
     collection_.counters().recovredFilesNum = 0;
+    vCardNames_.clear();
     if (recoverPath_.empty()) {
         // The category folders would land at the root of the file system.
         addFailure({recoverPath_, "no export folder was named; nothing exported"});
@@ -230,9 +255,10 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
     const std::string target = recoverPath_ + "/Photo&Video/" + exportFileName(name);
 
     // The whole file at filePath is copied; its size text is for display only.
-    File in(std::fopen(source.c_str(), "rb"), &std::fclose);
+    std::string unreadable;
+    File in = openRegularForReading(source, unreadable);
     if (!in) {
-        addFailure({target, "could not be copied: the source " + source + " cannot be read: " + std::strerror(errno)});
+        addFailure({target, "could not be copied: the source " + source + " cannot be read: " + unreadable});
         return;
     }
     if (sameFile(source, target)) {
@@ -302,23 +328,29 @@ std::string ExportRun::callHistoryRecordText(const PRCallHistoryNode& r) {
            "  Type:" + textOf(r.callType()) + "  Duration:" + textOf(r.callDuration()) + "  ";
 }
 
-std::string ExportRun::vCardPath(const std::string& contactFolder, const PRContactNode& record) {
-    const std::string name = textOf(record.contactName());
-    const std::string company = textOf(record.contactCompany());
-    if (!name.empty()) {
-        return contactFolder + "/" + exportFileName(name, ".vcf");
+std::string ExportRun::vCardPath(const std::string& contactFolder, const PRContactNode& record,
+                                 std::set<std::string>& namesTaken) {
+    std::string base = textOf(record.contactName());
+    if (base.empty()) {
+        base = textOf(record.contactCompany());
     }
-    if (!company.empty()) {
-        return contactFolder + "/" + exportFileName(company, ".vcf");
+    if (base.empty()) {
+        base = "unknown " + std::to_string(record.rowid());
     }
-    return contactFolder + "/unknown " + std::to_string(record.rowid()) + ".vcf";
+    // Contacts of one name each keep their card: "Name.vcf", "Name (2).vcf", ... The number goes
+    // with the extension, so that a name cut to fit keeps it.
+    std::string name = exportFileName(base, ".vcf");
+    for (int n = 2; !namesTaken.insert(name).second; ++n) {
+        name = exportFileName(base, " (" + std::to_string(n) + ").vcf");
+    }
+    return contactFolder + "/" + name;
 }
 
 void ExportRun::recoverContactNode(const PRContactNode& record, PRRtfController& rtf) {
     countRecordBegun();
     rtf.addRtfContent(contactRecordText(record));
     PRVCFController vcf;
-    if (auto failure = vcf.creatFile(record, vCardPath(recoverPath_ + "/Contact", record), output_)) {
+    if (auto failure = vcf.creatFile(record, vCardPath(recoverPath_ + "/Contact", record, vCardNames_), output_)) {
         addFailure(std::move(*failure));
     }
 }

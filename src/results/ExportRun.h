@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,8 +91,10 @@ public:
     static std::string noteRecordText(const PRNoteNode& record);
     static std::string callHistoryRecordText(const PRCallHistoryNode& record);
     // The vCard path inside the Contact folder: named after the contact's name, else its company,
-    // else "unknown <rowid>", always a safe file name.
-    static std::string vCardPath(const std::string& contactFolder, const PRContactNode& record);
+    // else "unknown <rowid>", always a safe file name, and numbered " (2)", " (3)", ... when an
+    // earlier card of the run took the name. The name chosen is added to namesTaken.
+    static std::string vCardPath(const std::string& contactFolder, const PRContactNode& record,
+                                 std::set<std::string>& namesTaken);
 
 private:
     enum class State { Ready, Writing, Finished, Cancelled, CancelledDone };
@@ -115,6 +118,7 @@ private:
     mutable std::mutex mutex_; // guards failures_ and recoverFilePath_
     std::vector<ExportFailure> failures_;
     std::string recoverFilePath_;
+    std::set<std::string> vCardNames_; // card names this run has written (worker only)
     std::thread recoverThread_;
 };
 

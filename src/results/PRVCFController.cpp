@@ -2,6 +2,8 @@
 
 #include "ExportOutput.h"
 
+#include <vector>
+
 namespace quarrow {
 
 namespace {
@@ -15,6 +17,45 @@ std::string textOf(const OptText& value) {
 
 bool isContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The values of a multi-value field that holds each one after a blank (" a@x.org b@y.org").
+// E-mail addresses and home pages hold no blanks, so the blanks separate them.
+std::vector<std::string> blankSeparated(const std::string& field) {
+    std::vector<std::string> values;
+    std::size_t i = 0;
+    while (i < field.size()) {
+        while (i < field.size() && isBlank(field[i])) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < field.size() && !isBlank(field[end])) {
+            ++end;
+        }
+        if (end > i) {
+            values.push_back(field.substr(i, end - i));
+        }
+        i = end;
+    }
+    return values;
+}
+
+// Each phone number of a contact. Numbers hold blanks themselves, so they come from the list the
+// scanner kept; a record without it (a carved one) has its whole phone text as one number.
+std::vector<std::string> phoneNumbersOf(const PRContactNode& contact) {
+    std::vector<std::string> numbers = contact.phoneNumbers();
+    if (numbers.empty()) {
+        const std::string all = textOf(contact.contactPhone());
+        const auto first = all.find_first_not_of(" \t");
+        if (first != std::string::npos) {
+            numbers.push_back(all.substr(first));
+        }
+    }
+    return numbers;
 }
 
 } // namespace
@@ -83,8 +124,19 @@ std::string PRVCFController::cardText(const PRContactNode& contact) {
     appendLine(card, "N:" + escapeValue(name));
     appendLine(card, "FN:" + escapeValue(displayName));
     appendLine(card, "ORG:" + escapeValue(company));
-    appendLine(card, "EMAIL;TYPE=INTERNET,HOME,PREF:" + escapeValue(textOf(contact.contactEmail())));
-    appendLine(card, "TEL;TYPE=CELL,PREF:" + escapeValue(textOf(contact.contactPhone())));
+    // One line per address and per number, the first one preferred: an address book reads a line
+    // as one address or one number.
+    bool first = true;
+    for (const std::string& email : blankSeparated(textOf(contact.contactEmail()))) {
+        appendLine(card, std::string(first ? "EMAIL;TYPE=INTERNET,HOME,PREF:" : "EMAIL;TYPE=INTERNET,HOME:") +
+                             escapeValue(email));
+        first = false;
+    }
+    first = true;
+    for (const std::string& number : phoneNumbersOf(contact)) {
+        appendLine(card, std::string(first ? "TEL;TYPE=CELL,PREF:" : "TEL;TYPE=CELL:") + escapeValue(number));
+        first = false;
+    }
     appendLine(card, "URL:" + escapeValue(textOf(contact.contactHomepage())));
     appendLine(card, "END:VCARD");
     return card;

@@ -11,7 +11,8 @@ namespace quarrow {
 
 class ExportOutput;
 
-// Writes one contact as a vCard 3.0 file: name, display name, company, e-mail, phone and home page.
+// Writes one contact as a vCard 3.0 file: name, display name, company, one line per e-mail address
+// and per phone number, and the home page.
 class PRVCFController {
 public:
     // Builds the card into strContent and writes it atomically to `filePath`, replacing a card that

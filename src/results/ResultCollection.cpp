@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
+#include <sys/stat.h>
 
 namespace quarrow {
 
@@ -268,15 +269,14 @@ void ResultCollection::ScanPhotoAndVideoInfomationHandle(const std::string& path
 }
 
 void ResultCollection::ScanMovNodeToMainThreadHandle(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec) {
+    // Only a regular file becomes a record: a link is never followed to whatever it names.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return;
     }
     auto node = std::make_shared<PRPhotoAndVideoNode>();
-    node->setFileNodeName(fs::path(path).filename().string());
-    node->setFileNodeSize(sizeTextForBytes(size));
+    node->setFileNodeName(std::filesystem::path(path).filename().string());
+    node->setFileNodeSize(sizeTextForBytes(static_cast<std::uint64_t>(st.st_size)));
     node->setFilePath(path);
     photoAndVideoArray_.push_back(std::move(node));
     ++counters_.BackUpFilesNum;

@@ -94,6 +94,33 @@ TEST_F(Export, PhotoIsCopiedWholeWhateverItsSizeTextAndName) {
     EXPECT_EQ(treeOf(dir.path()).count("outside.jpg"), 0u);
 }
 
+// A picture's file swapped for a link or a FIFO after the scan is reported, never followed into the
+// link's target nor waited on; a link never becomes a record in the first place.
+TEST_F(Export, APhotoSourceThatIsNoLongerARegularFileIsReported) {
+    const std::string secret = dir.file("secret");
+    spit(secret, "private bytes");
+    const std::string linked = dir.file("linked");
+    const std::string piped = dir.file("piped");
+    for (const auto& path : {linked, piped}) {
+        spit(path, std::string(60000, 'p'));
+        collection.ScanMovNodeToMainThreadHandle(path);
+    }
+    ASSERT_EQ(collection.photoAndVideoArray().size(), 2u);
+    std::filesystem::remove(linked);
+    std::filesystem::remove(piped);
+    ASSERT_EQ(::symlink(secret.c_str(), linked.c_str()), 0);
+    ASSERT_EQ(::mkfifo(piped.c_str(), 0600), 0);
+    collection.ScanMovNodeToMainThreadHandle(linked);
+    EXPECT_EQ(collection.photoAndVideoArray().size(), 2u);
+    collection.setSelected(collection.photoAndVideoArray(), true);
+
+    const auto failures = exportTo(exportPath());
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_NE(failures[0].reason.find("it is a link"), std::string::npos) << failures[0].reason;
+    EXPECT_NE(failures[1].reason.find("not a regular file"), std::string::npos) << failures[1].reason;
+    EXPECT_EQ(treeOf(exportPath() + "/Photo&Video"), std::set<std::string>{});
+}
+
 // A disk that fills up after a budget of bytes, shared by every file of the export.
 class FailAfterBytesOutput : public DiskExportOutput {
 public:

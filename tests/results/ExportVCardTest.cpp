@@ -1,4 +1,5 @@
 #include "ExportTestSupport.h"
+#include "results/PRVCFController.h"
 
 #include <map>
 #include <sstream>
@@ -12,8 +13,9 @@ using CardValues = std::map<std::string, std::vector<std::string>>;
 
 // A deliberately strict vCard 3.0 reader, so that what it accepts address books accept: CRLF only,
 // lines of at most 75 octets, folding, the BEGIN/VERSION/END frame, name=value parameters, and only
-// the escapes \n \\ \, \;. Fills the decoded values by property name (N and ORG split on ';') and
-// answers an error text, empty when the card is sound.
+// the escapes \n \\ \, \;. Fills the decoded values by property name (N and ORG split on ';'; one
+// value per line of the properties that may repeat, TEL and EMAIL) and answers an error text, empty
+// when the card is sound.
 std::string parseStrict(const std::string& text, CardValues& values) {
     std::vector<std::string> lines;
     for (std::size_t from = 0; from < text.size();) {
@@ -53,7 +55,7 @@ std::string parseStrict(const std::string& text, CardValues& values) {
             }
         }
         auto& out = values[name];
-        if (!out.empty()) {
+        if (!out.empty() && name != "TEL" && name != "EMAIL") {
             return "repeated " + name;
         }
         out.emplace_back();
@@ -73,6 +75,17 @@ std::string parseStrict(const std::string& text, CardValues& values) {
         }
     }
     return values.count("N") && values.count("FN") ? "" : "N or FN missing";
+}
+
+std::vector<std::string> splitOnBlanks(const std::string& text) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, ' ');) {
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+    }
+    return parts;
 }
 
 std::string repeat(const std::string& s, int n) {
@@ -111,9 +124,37 @@ TEST_P(VCardValue, ReadsBackThroughAStrictParser) {
     ASSERT_EQ(cards.size(), 1u);
     CardValues values;
     ASSERT_EQ(parseStrict(*slurp(exportPath() + "/Contact/" + cards[0]), values), "");
-    for (const char* field : {"N", "FN", "ORG", "EMAIL", "TEL", "URL"}) {
+    for (const char* field : {"N", "FN", "ORG", "TEL", "URL"}) {
         EXPECT_EQ(values[field], std::vector<std::string>{GetParam().readBack}) << field;
     }
+    // E-mail addresses hold no blanks: a field's blanks separate its addresses, one line each.
+    EXPECT_EQ(values["EMAIL"], splitOnBlanks(GetParam().readBack));
+}
+
+// A contact as the scanner makes it: its numbers hold blanks, so each comes from the list it was
+// read into, one TEL line each; its e-mail addresses one EMAIL line each; the first preferred.
+TEST_F(ExportFixture, VCardHasOneLinePerNumberAndAddress) {
+    auto contact = makeContact("Anna Berg");
+    contact->setContactPhone(" +1 (415) 555-0199 555 0100");
+    contact->setPhoneNumbers({"+1 (415) 555-0199", "555 0100"});
+    contact->setContactEmail(" anna@example.org berg@example.net");
+    collection.ScanContactInfomationHandle(contact);
+    tick(contact);
+    ASSERT_TRUE(exportTo(exportPath()).empty());
+
+    const auto card = slurp(exportPath() + "/Contact/Anna Berg.vcf");
+    ASSERT_TRUE(card);
+    CardValues values;
+    ASSERT_EQ(parseStrict(*card, values), "");
+    EXPECT_EQ(values["TEL"], (std::vector<std::string>{"+1 (415) 555-0199", "555 0100"}));
+    EXPECT_EQ(values["EMAIL"], (std::vector<std::string>{"anna@example.org", "berg@example.net"}));
+    EXPECT_NE(card->find("\r\nTEL;TYPE=CELL,PREF:+1 (415) 555-0199\r\nTEL;TYPE=CELL:555 0100\r\n"), std::string::npos);
+    EXPECT_NE(card->find("\r\nEMAIL;TYPE=INTERNET,HOME,PREF:anna@example.org\r\n"), std::string::npos);
+
+    // Without numbers or addresses there is no TEL or EMAIL line at all.
+    CardValues bare;
+    ASSERT_EQ(parseStrict(PRVCFController::cardText(*makeContact("Nobody")), bare), "");
+    EXPECT_EQ(bare.count("TEL") + bare.count("EMAIL"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, VCardValue,
@@ -127,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Values, VCardValue,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Cards are named after the name, else the company, else "unknown" and the row; names that try to
-// leave the Contact folder stay inside it.
+// leave the Contact folder stay inside it; a name taken by an earlier card is numbered.
 TEST_F(ExportFixture, VCardNamesComeFromNameCompanyOrRowAndStayInsideTheFolder) {
     const std::vector<PRContactNodePtr> contacts = {makeContact("Anne Smith", "Acme"),
                                                     makeContact(std::string(), "Globex"),
@@ -135,9 +176,12 @@ TEST_F(ExportFixture, VCardNamesComeFromNameCompanyOrRowAndStayInsideTheFolder) 
                                                     makeContact(std::string(), std::string(), 42),
                                                     makeContact("Bob", "First Inc"),
                                                     makeContact("Bob", "Later Inc"),
+                                                    makeContact("Bob", "Third Inc"),
+                                                    makeContact(std::string(), std::string(), 42),
                                                     makeContact("../../escape"),
                                                     makeContact(std::string(), "a/b"),
                                                     makeContact(".."),
+                                                    makeContact(std::string(300, 'n')),
                                                     makeContact(std::string(300, 'n'))};
     for (const auto& c : contacts) {
         collection.ScanContactInfomationHandle(c);
@@ -145,12 +189,15 @@ TEST_F(ExportFixture, VCardNamesComeFromNameCompanyOrRowAndStayInsideTheFolder) 
     }
     ASSERT_TRUE(exportTo(exportPath()).empty());
 
-    EXPECT_EQ(
-        treeOf(exportPath() + "/Contact"),
-        (std::set<std::string>{"Contacts.txt", "Anne Smith.vcf", "Globex.vcf", "Initech.vcf", "unknown 42.vcf",
-                               "Bob.vcf", "___.._escape.vcf", "a_b.vcf", "__.vcf", std::string(251, 'n') + ".vcf"}));
-    // Two contacts of one name leave one card: the later one in list order.
-    EXPECT_NE(slurp(exportPath() + "/Contact/Bob.vcf")->find("ORG:Later Inc\r\n"), std::string::npos);
+    EXPECT_EQ(treeOf(exportPath() + "/Contact"),
+              (std::set<std::string>{"Contacts.txt", "Anne Smith.vcf", "Globex.vcf", "Initech.vcf", "unknown 42.vcf",
+                                     "unknown 42 (2).vcf", "Bob.vcf", "Bob (2).vcf", "Bob (3).vcf", "___.._escape.vcf",
+                                     "a_b.vcf", "__.vcf", std::string(251, 'n') + ".vcf",
+                                     std::string(247, 'n') + " (2).vcf"}));
+    // Contacts of one name each keep their card, numbered in list order.
+    EXPECT_NE(slurp(exportPath() + "/Contact/Bob.vcf")->find("ORG:First Inc\r\n"), std::string::npos);
+    EXPECT_NE(slurp(exportPath() + "/Contact/Bob (2).vcf")->find("ORG:Later Inc\r\n"), std::string::npos);
+    EXPECT_NE(slurp(exportPath() + "/Contact/Bob (3).vcf")->find("ORG:Third Inc\r\n"), std::string::npos);
     EXPECT_EQ(treeOf(dir.path()).size(), treeOf(exportPath()).size() + 1); // nothing beside the export
 }
 
