@@ -39,12 +39,42 @@ bool stepAll(sqlite3_stmt* stmt, sqlite3* db, const auto& onRow) {
     return true;
 }
 
-// iOS 6 and later: one row per message, its partner through handle. Messages sent into a group
-// carry no handle and keep an empty phone.
+// The parties of the messages sent into a group (iOS 6 and later), which name no handle of their
+// own: the handles of the message's chat, by message. One query, whose joins SQLite indexes itself.
+Members chatRecipients(sqlite3* db) {
+    Members recipients;
+    if (!SqliteSource::hasColumns(db, "chat_message_join", {"chat_id", "message_id"}) ||
+        !SqliteSource::hasColumns(db, "chat_handle_join", {"chat_id", "handle_id"})) {
+        return recipients;
+    }
+    const Statement stmt =
+        prepareStatement(db, "SELECT chat_message_join.message_id, handle.id FROM message "
+                             "JOIN chat_message_join ON chat_message_join.message_id = message.ROWID "
+                             "JOIN chat_handle_join ON chat_handle_join.chat_id = chat_message_join.chat_id "
+                             "JOIN handle ON handle.ROWID = chat_handle_join.handle_id "
+                             "WHERE message.handle_id = 0 OR message.handle_id IS NULL "
+                             "ORDER BY chat_message_join.message_id, chat_handle_join.ROWID");
+    if (!stmt) {
+        systemLog(std::string("Messages database: the recipients of group messages could not be read: ") +
+                  sqlite3_errmsg(db));
+        return recipients;
+    }
+    stepAll(stmt.get(), db, [&recipients](sqlite3_stmt* row) {
+        const auto message = columnInteger(row, 0);
+        auto address = columnText(row, 1);
+        if (message && address && !address->empty()) {
+            recipients[*message].push_back(std::move(*address));
+        }
+    });
+    return recipients;
+}
+
+// iOS 6 and later: one row per message, its partner through handle; a message sent into a group,
+// which has no handle, goes to the members of its chat.
 ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
-    enum { kText, kDate, kFromMe, kHandle };
+    enum { kRow, kText, kDate, kFromMe, kHandle };
     std::vector<std::string> missing;
-    const std::string messageColumns = columnsOrNull(db, "message", {"text", "date", "is_from_me"}, missing);
+    const std::string messageColumns = columnsOrNull(db, "message", {"ROWID", "text", "date", "is_from_me"}, missing);
     logMissingColumns("Messages database", "message", missing);
     const Statement stmt = prepareStatement(db, "SELECT " + messageColumns +
                                                     ", handle.id FROM message LEFT JOIN handle ON "
@@ -53,6 +83,7 @@ ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
         systemLog(std::string("Messages database: the messages could not be read: ") + sqlite3_errmsg(db));
         return {};
     }
+    const Members recipients = chatRecipients(db);
     ReadResult result{true, 0};
     stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
         MessageFields fields;
@@ -66,6 +97,10 @@ ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
         }
         if (auto handle = columnText(row, kHandle); handle && !handle->empty()) {
             fields.parties.push_back(std::move(*handle));
+        } else if (const auto rowid = columnInteger(row, kRow)) {
+            if (const auto found = recipients.find(*rowid); found != recipients.end()) {
+                fields.parties = found->second;
+            }
         }
         post(context, fields, result.count);
     });

@@ -170,8 +170,10 @@ TEST_P(HandleLayout, ReadsMessagesWithTheirPartnersAndDates) {
     EXPECT_EQ(m[2]->messageName(), std::nullopt);
     EXPECT_EQ(m[3]->messageContent(), "");
     EXPECT_EQ(m[3]->messageName(), "Ben Cole");
-    EXPECT_EQ(m[4]->messagePhone(), ""); // sent into a group: no handle
-    EXPECT_EQ(m[5]->messageDate(), "");  // no date, not 01-01-2001
+    // Sent into a group, with no handle of its own: to the members of its chat.
+    EXPECT_EQ(m[4]->messagePhone(), "+14155550199, 2125550143");
+    EXPECT_EQ(m[4]->messageName(), "Anna Berg, Ben Cole");
+    EXPECT_EQ(m[5]->messageDate(), ""); // no date, not 01-01-2001
     for (const auto& message : m) {
         EXPECT_FALSE(message->bImessage());
     }
