@@ -37,6 +37,13 @@ struct SampleBackup {
 };
 
 const std::vector<SampleBackup> kSamples = {
+    {"340e53821200ee8b952e724618cb2a7573b0f537",
+     "Maya's iPhone",
+     "Iphone 5",
+     "6.1.3",
+     "2013-06-10 18:30",
+     {"Lisbon trip", "Shopping", "Birthday dinner"},
+     "Password: Azulejo#2013"},
     {"3f9c2a7d5e81b04c6a1d92e7f0b3c58a4d6e2f17",
      "Anna's iPhone",
      "Iphone 4S",

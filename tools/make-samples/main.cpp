@@ -10,6 +10,11 @@
 //   notes.sqlite.sql    run against an empty Core Data notes database (schema format 1, 4096-byte
 //                       pages, secure_delete off), written under the name of notes.sqlite
 //   notes.db.sql        the same for the iPhone OS 1-3 notes database (notes.db)
+//   AddressBook.sqlitedb.sql, sms.db.sql, call_history.db.sql
+//                       the same for the address book, the messages (iOS 6 layout) and the call
+//                       history, each under the name of its device file
+//   pictures.txt        one picture a line, "<file ID> <width> <height> <seed>": an uncompressed
+//                       PNG of that size, written under the file ID
 //
 // Every file then gets the modification time that the backup's property lists give: Info.plist
 // its "Last Backup Date", Manifest.plist and Status.plist their "Date", everything else the time of
@@ -20,6 +25,7 @@
 // non-zero exit status, and leaves no output root behind.
 
 #include "DeviceDb.h"
+#include "PhoneDbs.h"
 
 #include <plist/plist.h>
 
@@ -32,6 +38,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -46,17 +53,21 @@ struct PlistDeleter {
 };
 using Plist = std::unique_ptr<void, PlistDeleter>;
 
-// A notes database of the recipe: which schema it starts from and the name it has in a backup
-// (the SHA-1 of "HomeDomain-Library/Notes/<file>").
+// A database of the recipe: which schema it starts from, in which schema format, and the name it
+// has in a backup (the SHA-1 of "<domain>-<path>").
 struct DatabaseKind {
     const char* recipeName;
     const char* backupName;
-    const char* const* schema;
+    const char* (*schema)();
+    int schemaFormat;
 };
 
 const DatabaseKind kDatabases[] = {
-    {"notes.sqlite.sql", "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c", &fx::kNotesSchema},
-    {"notes.db.sql", "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b", &fx::kLegacyNotesSchema},
+    {"notes.sqlite.sql", "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c", [] { return fx::kNotesSchema; }, 1},
+    {"notes.db.sql", "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b", [] { return fx::kLegacyNotesSchema; }, 1},
+    {"AddressBook.sqlitedb.sql", "31bb7ba8914766d4ba40d6dfb6113c8b614be442", [] { return fx::kAddressBookSchema; }, 4},
+    {"sms.db.sql", "3d0d7e5fb2ce288813306e4d4636395e047a3d28", [] { return fx::smsSchema(fx::SmsLayout::IOS6); }, 4},
+    {"call_history.db.sql", "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca", [] { return fx::kCallHistorySchema; }, 1},
 };
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -166,6 +177,9 @@ private:
         if (name == "README.md") {
             return true;
         }
+        if (name == "pictures.txt") {
+            return makePictures(source);
+        }
         return fail("no rule for recipe file " + source.string());
     }
 
@@ -196,11 +210,34 @@ private:
 
     bool makeDatabase(const fs::path& source, const DatabaseKind& kind) {
         const std::string target = (output_ / kind.backupName).string();
-        if (!fx::createDatabase(target, *kind.schema, 1, 4096)) {
+        if (!fx::createDatabase(target, kind.schema(), kind.schemaFormat, 4096)) {
             return fail("cannot create " + target);
         }
         if (!fx::execSql(target, fx::readFile(source.string()))) {
             return fail("the statements of " + source.string() + " failed");
+        }
+        return true;
+    }
+
+    bool makePictures(const fs::path& source) {
+        std::istringstream lines(fx::readFile(source.string()));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.empty() || line[0] == '#') {
+                continue;
+            }
+            std::istringstream fields(line);
+            std::string id;
+            int width = 0;
+            int height = 0;
+            int seed = 0;
+            if (!(fields >> id >> width >> height >> seed) || !isDeviceIdentifier(id) || width < 1 || height < 1 ||
+                width > 4000 || height > 4000) {
+                return fail("bad picture line in " + source.string() + ": " + line);
+            }
+            const fs::path target = output_ / id;
+            if (!fx::writeFile(target.string(), fx::pngPicture(width, height, seed))) {
+                return fail("cannot write " + target.string());
+            }
         }
         return true;
     }
