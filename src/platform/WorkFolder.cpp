@@ -29,13 +29,18 @@ std::set<std::string>& liveFolders() {
 }
 
 void removeTree(const std::string& path) {
+    // A writer may still be adding files while the folder goes; a second pass takes those. Asking
+    // whether the folder is still there fails once it is gone, which is success, not an error.
+    const auto present = [&path] {
+        std::error_code ignored;
+        return fs::exists(fs::symlink_status(path, ignored));
+    };
     std::error_code ec;
-    // A writer may still be adding files while the folder goes; a second pass takes those.
-    for (int pass = 0; pass < 2 && fs::exists(fs::symlink_status(path, ec)); ++pass) {
+    for (int pass = 0; pass < 2 && present(); ++pass) {
         fs::remove_all(path, ec);
     }
-    if (ec) {
-        systemLog("Cannot remove the work folder " + path + ": " + ec.message());
+    if (present()) {
+        systemLog("Cannot remove the work folder " + path + ": " + (ec ? ec.message() : "it keeps filling up"));
     }
 }
 

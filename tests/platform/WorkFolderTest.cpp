@@ -72,6 +72,8 @@ pid_t deadPid() {
 } // namespace
 
 TEST_F(WorkFolderTest, IsMadeOnFirstUseForItsOwnerAloneAndRemovedWithIt) {
+    MemoryLogSink log;
+    ScopedLogSink scoped(log);
     std::string path;
     {
         WorkFolder folder("scan");
@@ -90,6 +92,7 @@ TEST_F(WorkFolderTest, IsMadeOnFirstUseForItsOwnerAloneAndRemovedWithIt) {
     }
     EXPECT_FALSE(fs::exists(path));
     EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(log.lines().empty()) << log.lines().front(); // a removal that worked says nothing
 }
 
 TEST_F(WorkFolderTest, RemoveNowAndAFreshFolderLater) {
