@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +83,59 @@ bool hasHotJournal(const std::string& databasePath) {
     unsigned char header[sizeof kJournalMagic] = {};
     return fd && ::pread(fd.get(), header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
            std::memcmp(header, kJournalMagic, sizeof header) == 0;
+}
+
+// Up to `size` leading bytes of a regular file (fewer when it is shorter), or nothing when there is
+// no regular file at the path.
+std::optional<std::string> leadingBytes(const std::string& path, std::size_t size) {
+    if (presenceOf(path) != Presence::Regular) {
+        return std::nullopt;
+    }
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    std::string bytes(size, '\0');
+    const ssize_t n = fd ? ::pread(fd.get(), bytes.data(), size, 0) : -1;
+    if (n < 0) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(n));
+    return bytes;
+}
+
+std::uint32_t bigEndian32(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+bool powerOfTwoWithin(std::uint32_t value, std::uint32_t low, std::uint32_t high) {
+    return value >= low && value <= high && (value & (value - 1)) == 0;
+}
+
+// The database library passes over a log it cannot use without a word, so the rows in it would
+// silently be missing from the scan. The header fields it checks first:
+//   write-ahead log: offset 0, 4 bytes, magic 0x377f0682 or 0x377f0683; offset 4, 4 bytes, 3007000
+//   rollback journal (hot): offset 20, 4 bytes, sector size, a power of two from 32 to 65536;
+//                           offset 24, 4 bytes, page size, a power of two from 512 to 65536
+void reportUnusableLogs(const std::string& databasePath) {
+    const std::string wal = databasePath + "-wal";
+    if (const auto header = leadingBytes(wal, 8); header && !header->empty()) {
+        const bool usable = header->size() == 8 && (bigEndian32(*header, 0) & 0xFFFFFFFEu) == 0x377f0682u &&
+                            bigEndian32(*header, 4) == 3007000u;
+        if (!usable) {
+            systemLog("Write-ahead log is damaged, none of it is folded in: " + wal);
+        }
+    }
+    const std::string journal = databasePath + "-journal";
+    if (hasHotJournal(databasePath)) {
+        const auto header = leadingBytes(journal, 28);
+        const bool usable = header && header->size() == 28 && powerOfTwoWithin(bigEndian32(*header, 20), 32, 65536) &&
+                            powerOfTwoWithin(bigEndian32(*header, 24), 512, 65536);
+        if (!usable) {
+            systemLog("Rollback journal is damaged, none of it is rolled back: " + journal);
+        }
+    }
 }
 
 // True when the database can be read where it lies with nothing to fold in: a rollback-journal
@@ -204,6 +259,7 @@ std::optional<std::string> SqliteSource::foldedCopy(const std::string& backupPat
         ::unlink(copy.c_str());
         return std::nullopt;
     }
+    reportUnusableLogs(backupPath);
     copyLog(backupPath, copy, "-wal");
     copyLog(backupPath, copy, "-journal");
     commitDB(copy);

@@ -102,6 +102,7 @@ TEST_F(Source, FoldsAWriteAheadLogIntoAPrivateCopyThatGoesWithTheFolder) {
     EXPECT_EQ(fs::path(*copy).parent_path(), fs::path(*work.path()));
     EXPECT_EQ(fixtures::readFile(*copy)[18], 2); // switched to write-ahead logging, the copy only
     EXPECT_EQ(folderFingerprint(dir.path()), before);
+    EXPECT_FALSE(log.contains("damaged"));
     work.remove();
     EXPECT_FALSE(fs::exists(*copy));
 }
@@ -137,7 +138,40 @@ TEST_F(Source, RollsAHotJournalBackInTheCopy) {
     EXPECT_EQ(titles(db.get()), std::vector<std::string>{"Committed"});
     EXPECT_TRUE(work.exists());
     EXPECT_EQ(folderFingerprint(dir.path()), before);
+    EXPECT_FALSE(log.contains("damaged"));
 }
+
+struct DamagedLog {
+    const char* name;
+    const char* suffix;
+    std::string bytes;
+    const char* logged;
+};
+
+class DamagedLogs : public Source, public ::testing::WithParamInterface<DamagedLog> {};
+
+// The database library passes over a log it cannot use without a word; the scan says so.
+TEST_P(DamagedLogs, AreReportedAndTheFileItselfIsRead) {
+    makeNotes({"In the file"});
+    fixtures::writeFile(path + GetParam().suffix, GetParam().bytes);
+    const auto before = folderFingerprint(dir.path());
+    const SqliteHandle db = source.open(path);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(titles(db.get()), std::vector<std::string>{"In the file"});
+    EXPECT_TRUE(log.contains(std::string(GetParam().logged) + path + GetParam().suffix)) << log.lines().size();
+    EXPECT_EQ(folderFingerprint(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Logs, DamagedLogs,
+                         ::testing::Values(DamagedLog{"GarbageWal", "-wal", std::string(5000, '\x5a'),
+                                                      "Write-ahead log is damaged, none of it is folded in: "},
+                                           DamagedLog{"ShortWal", "-wal", "\x37\x7f",
+                                                      "Write-ahead log is damaged, none of it is folded in: "},
+                                           DamagedLog{"HotJournalWithGarbageHeader", "-journal",
+                                                      std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8) +
+                                                          std::string(3000, '\x7f'),
+                                                      "Rollback journal is damaged, none of it is rolled back: "}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Source, ACopyIsMadeOncePerScan) {
     makeNotes({"One"});
