@@ -337,6 +337,13 @@ bool SqliteSource::hasColumns(sqlite3* db, std::string_view table, std::initiali
     return true;
 }
 
+std::optional<std::string> SqliteSource::schemaDamage(sqlite3* db) {
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        return std::nullopt;
+    }
+    return std::string(sqlite3_errmsg(db));
+}
+
 void commitDB(const std::string& databasePath) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

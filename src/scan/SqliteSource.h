@@ -55,6 +55,10 @@ public:
     // Whether the table exists with every one of the columns (names compared without regard to
     // letter case, as SQL compares them).
     static bool hasColumns(sqlite3* db, std::string_view table, std::initializer_list<std::string_view> columns);
+    // What keeps the database's schema from being read ("file is not a database", "database disk
+    // image is malformed"), or nothing when it reads. For telling a damaged file from one that
+    // simply lacks the tables a scanner wants.
+    static std::optional<std::string> schemaDamage(sqlite3* db);
 
 private:
     WorkFolder& workFolder_;

@@ -146,11 +146,17 @@ TEST_F(NoteScan, WithoutNotesDatabaseLogsAndPostsNoProgress) {
     EXPECT_TRUE(progress.empty());
 }
 
-class DamagedNotesFile : public NoteScan, public ::testing::WithParamInterface<std::string> {};
+struct DamagedFile {
+    std::string kind;
+    const char* logged;
+};
 
-TEST_P(DamagedNotesFile, GivesNoNotesButProgress) {
+class DamagedNotesFile : public NoteScan, public ::testing::WithParamInterface<DamagedFile> {};
+
+// A damaged file is told apart from one that merely lacks the notes tables.
+TEST_P(DamagedNotesFile, GivesNoNotesButProgressAndSaysWhy) {
     std::string bytes;
-    if (GetParam() == "truncated") {
+    if (GetParam().kind == "Truncated") {
         {
             fixtures::NotesDbBuilder db(notesSqlitePath(folder));
             db.begin();
@@ -160,18 +166,24 @@ TEST_P(DamagedNotesFile, GivesNoNotesButProgress) {
             db.commit();
         }
         bytes = fixtures::readFile(notesSqlitePath(folder)).substr(0, 4096 * 3 + 100);
-    } else if (GetParam() == "not-sqlite") {
+    } else if (GetParam().kind == "NotSqlite") {
         bytes = "This is not a database, just some text that happens to sit here.";
-    } else if (GetParam() == "header-only") {
+    } else if (GetParam().kind == "HeaderOnly") {
         bytes = std::string("SQLite format 3\0", 16) + std::string(84, '\xff');
     }
     fixtures::writeFile(notesSqlitePath(folder), bytes);
     scan();
     EXPECT_EQ(progress, std::vector<long long>{70});
-    EXPECT_FALSE(log.lines().empty());
+    EXPECT_TRUE(log.contains(std::string(GetParam().logged) + notesSqlitePath(folder))) << log.lines().front();
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DamagedNotesFile, ::testing::Values("empty", "truncated", "not-sqlite", "header-only"));
+INSTANTIATE_TEST_SUITE_P(
+    Files, DamagedNotesFile,
+    ::testing::Values(DamagedFile{"Empty", "Notes database holds no notes tables: "},
+                      DamagedFile{"Truncated", "Notes database cannot be read (database disk image is malformed): "},
+                      DamagedFile{"NotSqlite", "Notes database cannot be read (file is not a database): "},
+                      DamagedFile{"HeaderOnly", "Notes database cannot be read (file is not a database): "}),
+    [](const auto& info) { return info.param.kind; });
 
 TEST_F(NoteScan, LeavesTheBackupByteIdentical) {
     {
