@@ -1,5 +1,9 @@
 #include "BackupFiles.h"
 
+#include "platform/Log.h"
+
+#include <cerrno>
+#include <cstring>
 #include <openssl/evp.h>
 #include <sys/stat.h>
 
@@ -38,6 +42,12 @@ std::optional<std::string> BackupFiles::locateHashed(std::string_view fileID) co
     path.append(fileID);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
+        // Missing is the usual case and says nothing; a link that leads nowhere is worth a line.
+        const int error = errno;
+        if (::lstat(path.c_str(), &st) == 0) {
+            systemLog("Backup file is a link that leads nowhere (" + std::string(std::strerror(error)) +
+                      "), passed over: " + path);
+        }
         return std::nullopt;
     }
     return path;

@@ -3,6 +3,7 @@
 #include "discovery/BackupFiles.h"
 
 #include "DeviceDb.h"
+#include "platform/Log.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -52,4 +53,24 @@ TEST(BackupFiles, LocatesFlatFilesAndTheFirstNotesDatabase) {
 
     EXPECT_FALSE(BackupFiles("").locate(DeviceFiles::kNotes));
     EXPECT_FALSE(files.locateHashed(""));
+}
+
+TEST(BackupFiles, LinksThatLeadNowhereAreMissingWithALogLine) {
+    TempDir dir;
+    MemoryLogSink log;
+    ScopedLogSink scoped(log);
+    const BackupFiles files(dir.path());
+    const std::string notes = dir.file("ca3bc056d4da0bbf88b5fb3be254f3b7147e639c");
+    ASSERT_EQ(::symlink("ca3bc056d4da0bbf88b5fb3be254f3b7147e639c", notes.c_str()), 0); // a loop
+    const std::string legacy = dir.file("740b7eaf93d6ea5d305e88bb349c8e9643f48c3b");
+    ASSERT_EQ(::symlink("nowhere", legacy.c_str()), 0);
+    EXPECT_FALSE(files.notesDatabase());
+    EXPECT_TRUE(log.contains("Backup file is a link that leads nowhere (Too many levels of symbolic links), "
+                             "passed over: " +
+                             notes));
+    EXPECT_TRUE(
+        log.contains("Backup file is a link that leads nowhere (No such file or directory), passed over: " + legacy));
+    log.clear();
+    EXPECT_FALSE(files.locate(DeviceFiles::kMessages));
+    EXPECT_TRUE(log.lines().empty()); // simply missing says nothing
 }
