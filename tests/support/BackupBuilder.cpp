@@ -157,8 +157,13 @@ std::string folderFingerprint(const std::string& folder) {
         ::lstat(e.path().c_str(), &st);
         std::string entry = e.path().string() + "|" + std::to_string(st.st_mode) + "|" +
                             std::to_string(static_cast<long long>(st.st_mtime)) + "|";
-        if (e.is_regular_file()) {
+        // Links are fingerprinted as links (their target text), never followed: a backup may hold
+        // loops and links to nowhere.
+        if (S_ISREG(st.st_mode)) {
             entry += fixtures::readFile(e.path().string());
+        } else if (S_ISLNK(st.st_mode)) {
+            std::error_code ec;
+            entry += fs::read_symlink(e.path(), ec).string();
         }
         entries.push_back(std::move(entry));
     }
