@@ -308,10 +308,10 @@ void writeLargeNotes(const std::string& path, int megabytes) {
     for (int pk = 1; pk <= megabytes * 128; ++pk) {
         db.addNote({pk, "Note " + std::to_string(pk), "<div>" + filler + "</div>", 352803900.0 + pk, 352803900});
     }
-    db.commit();
     for (int pk = 1; pk <= megabytes * 128; pk += 3) {
         db.deleteNote(pk);
     }
+    db.commit();
 }
 
 class HostileScan : public ::testing::Test {
@@ -375,7 +375,7 @@ class InterruptedScan : public HostileScan, public ::testing::WithParamInterface
 // take the copy with them; after SIGKILL the next start sweeps it away.
 TEST_P(InterruptedScan, LeavesNoPrivateCopyBehind) {
     const int signal = GetParam();
-    writeLargeNotes(notesSqlitePath(backup), 24);
+    writeLargeNotes(notesSqlitePath(backup), 16);
     leaveWriteAheadLog(backup); // a log to fold in: the scan works on a private copy
     const std::string before = treeFingerprint(backup);
     const std::string work = cache + "/quarrow";
