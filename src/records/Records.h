@@ -54,6 +54,9 @@ public:
     void setContactName(OptText value) { contactName_.set(std::move(value)); }
     OptText contactPhone() const { return contactPhone_.get(); }
     void setContactPhone(OptText value) { contactPhone_.set(std::move(value)); }
+    // The fields the duplicate test compares, without a copy.
+    template <class F> decltype(auto) viewContactName(F&& f) const { return contactName_.view(std::forward<F>(f)); }
+    template <class F> decltype(auto) viewContactPhone(F&& f) const { return contactPhone_.view(std::forward<F>(f)); }
     OptText contactEmail() const { return contactEmail_.get(); }
     void setContactEmail(OptText value) { contactEmail_.set(std::move(value)); }
     OptText contactHomepage() const { return contactHomepage_.get(); }
@@ -109,6 +112,12 @@ public:
     void setMessageContent(OptText value) { messageContent_.set(std::move(value)); }
     OptText messageDate() const { return messageDate_.get(); }
     void setMessageDate(OptText value) { messageDate_.set(std::move(value)); }
+    // The fields the duplicate test compares, without a copy.
+    template <class F> decltype(auto) viewMessagePhone(F&& f) const { return messagePhone_.view(std::forward<F>(f)); }
+    template <class F> decltype(auto) viewMessageContent(F&& f) const {
+        return messageContent_.view(std::forward<F>(f));
+    }
+    template <class F> decltype(auto) viewMessageDate(F&& f) const { return messageDate_.view(std::forward<F>(f)); }
     OptText messageType() const { return messageType_.get(); }
     void setMessageType(OptText value) { messageType_.set(std::move(value)); }
     bool bImessage() const { return bImessage_.get(); }
@@ -144,6 +153,9 @@ public:
     void setCallPhone(OptText value) { callPhone_.set(std::move(value)); }
     OptText callDate() const { return callDate_.get(); }
     void setCallDate(OptText value) { callDate_.set(std::move(value)); }
+    // The fields the duplicate test compares, without a copy.
+    template <class F> decltype(auto) viewCallPhone(F&& f) const { return callPhone_.view(std::forward<F>(f)); }
+    template <class F> decltype(auto) viewCallDate(F&& f) const { return callDate_.view(std::forward<F>(f)); }
     OptText callType() const { return callType_.get(); }
     void setCallType(OptText value) { callType_.set(std::move(value)); }
     std::int32_t callTime() const { return callTime_.get(); }

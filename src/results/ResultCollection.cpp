@@ -5,7 +5,6 @@
 #include "records/ValueHelpers.h"
 
 #include <filesystem>
-#include <initializer_list>
 #include <optional>
 #include <sys/stat.h>
 
@@ -13,29 +12,27 @@ namespace quarrow {
 
 namespace {
 
-// Joins the compared fields into one key; each field is length-prefixed so that no two different
-// field lists give the same key. Nothing when a field is absent.
-std::optional<std::string> keyOf(std::initializer_list<OptText> fields) {
-    std::string key;
-    for (const OptText& f : fields) {
-        if (!f) {
-            return std::nullopt;
+// The hash of a record's compared fields, each read in place; nothing when one is absent (an absent
+// text matches nothing).
+class FieldsHash {
+public:
+    void add(const OptText& field) {
+        if (!field) {
+            absent_ = true;
+            return;
         }
-        key += std::to_string(f->size());
-        key += ':';
-        key += *f;
+        hash_ = (hash_ ^ std::hash<std::string_view>{}(*field)) * 0x100000001b3ULL + field->size();
     }
-    return key;
-}
+    std::optional<std::size_t> value() const { return absent_ ? std::nullopt : std::optional<std::size_t>(hash_); }
 
-bool contains(const std::unordered_set<std::string>& keys, const std::optional<std::string>& key) {
-    return key && keys.count(*key) != 0;
-}
+private:
+    std::size_t hash_ = 0xcbf29ce484222325ULL;
+    bool absent_ = false;
+};
 
-void remember(std::unordered_set<std::string>& keys, std::optional<std::string> key) {
-    if (key) {
-        keys.insert(std::move(*key));
-    }
+// Whether two present texts are equal (an absent text matches nothing).
+bool samePresent(const OptText& x, const OptText& y) {
+    return x && y && *x == *y;
 }
 
 std::optional<std::size_t> contentHash(const PRNoteNode& n) {
@@ -46,14 +43,64 @@ std::optional<std::size_t> contentHash(const PRNoteNode& n) {
         return std::hash<std::string_view>{}(*t);
     });
 }
-std::optional<std::string> contactKey(const PRContactNode& c) {
-    return keyOf({c.contactName(), c.contactPhone()});
+
+std::optional<std::size_t> contactHash(const PRContactNode& c) {
+    FieldsHash h;
+    c.viewContactName([&h](const OptText& t) { h.add(t); });
+    c.viewContactPhone([&h](const OptText& t) { h.add(t); });
+    return h.value();
 }
-std::optional<std::string> messageKey(const PRMessageNode& m) {
-    return keyOf({m.messagePhone(), m.messageContent(), m.messageDate()});
+// Each field is read under its own lock, so a record is never compared field by field with itself.
+bool sameContact(const PRContactNode& a, const PRContactNode& b) {
+    return &a == &b || (a.viewContactName([&b](const OptText& x) {
+        return b.viewContactName([&x](const OptText& y) { return samePresent(x, y); });
+    }) && a.viewContactPhone([&b](const OptText& x) {
+        return b.viewContactPhone([&x](const OptText& y) { return samePresent(x, y); });
+    }));
 }
-std::optional<std::string> callKey(const PRCallHistoryNode& c) {
-    return keyOf({c.callPhone(), c.callDate()});
+
+std::optional<std::size_t> messageHash(const PRMessageNode& m) {
+    FieldsHash h;
+    m.viewMessagePhone([&h](const OptText& t) { h.add(t); });
+    m.viewMessageContent([&h](const OptText& t) { h.add(t); });
+    m.viewMessageDate([&h](const OptText& t) { h.add(t); });
+    return h.value();
+}
+bool sameMessage(const PRMessageNode& a, const PRMessageNode& b) {
+    return &a == &b || (a.viewMessagePhone([&b](const OptText& x) {
+        return b.viewMessagePhone([&x](const OptText& y) { return samePresent(x, y); });
+    }) && a.viewMessageContent([&b](const OptText& x) {
+        return b.viewMessageContent([&x](const OptText& y) { return samePresent(x, y); });
+    }) && a.viewMessageDate([&b](const OptText& x) {
+        return b.viewMessageDate([&x](const OptText& y) { return samePresent(x, y); });
+    }));
+}
+
+std::optional<std::size_t> callHash(const PRCallHistoryNode& c) {
+    FieldsHash h;
+    c.viewCallPhone([&h](const OptText& t) { h.add(t); });
+    c.viewCallDate([&h](const OptText& t) { h.add(t); });
+    return h.value();
+}
+bool sameCall(const PRCallHistoryNode& a, const PRCallHistoryNode& b) {
+    return &a == &b || (a.viewCallPhone([&b](const OptText& x) {
+        return b.viewCallPhone([&x](const OptText& y) { return samePresent(x, y); });
+    }) && a.viewCallDate([&b](const OptText& x) {
+        return b.viewCallDate([&x](const OptText& y) { return samePresent(x, y); });
+    }));
+}
+
+// Remembers a record under the hash of its compared fields (records with an absent field are never
+// found, so they are not remembered).
+template <class Node> void remember(ContentIndex<Node>& index, const Node& record, std::optional<std::size_t> hash) {
+    if (hash) {
+        index.insert(*hash, &record);
+    }
+}
+
+template <class Node, class Same>
+bool listed(const ContentIndex<Node>& index, const Node& record, std::optional<std::size_t> hash, Same same) {
+    return hash && index.any(*hash, [&record, same](const Node& other) { return same(record, other); });
 }
 
 std::size_t lengthOf(const OptText& t) {
@@ -137,9 +184,9 @@ void ResultCollection::releaseUIMemory() {
     callHistoryArray_.clear();
     noteArray_.clear();
     noteIndex_.clear();
-    contactKeys_.clear();
-    messageKeys_.clear();
-    callKeys_.clear();
+    contactIndex_.clear();
+    messageIndex_.clear();
+    callIndex_.clear();
 }
 
 void ResultCollection::ScanThreadFinish() {
@@ -197,26 +244,26 @@ void ResultCollection::ScanDelNoteInfomationHandle(const PRNoteNodePtr& note) {
 }
 
 void ResultCollection::ScanContactInfomationHandle(const PRContactNodePtr& contact) {
-    remember(contactKeys_, contactKey(*contact));
+    remember(contactIndex_, *contact, contactHash(*contact));
     contactArray_.push_back(contact);
     ++counters_.BackUpFilesNum;
     ++counters_.contactNum;
 }
 
 void ResultCollection::ScanDelContactInfomationHandle(const PRContactNodePtr& contact) {
-    auto key = contactKey(*contact);
-    if (contains(contactKeys_, key)) {
+    const auto hash = contactHash(*contact);
+    if (listed(contactIndex_, *contact, hash, sameContact)) {
         return;
     }
     contact->setBDeleted(true);
-    remember(contactKeys_, std::move(key));
+    remember(contactIndex_, *contact, hash);
     contactArray_.push_back(contact);
     ++counters_.deleteeFilesNum;
     ++counters_.delContactNum;
 }
 
 void ResultCollection::ScanMessageInfomationHandle(const PRMessageNodePtr& message) {
-    remember(messageKeys_, messageKey(*message));
+    remember(messageIndex_, *message, messageHash(*message));
     messageArray_.push_back(message);
     ++counters_.BackUpFilesNum;
     ++counters_.messageNum;
@@ -229,19 +276,19 @@ void ResultCollection::ScanDelMessageInfomationHandle(const PRMessageNodePtr& me
     if (bothEmpty || (lengthOf(phone) == 0 && lengthOf(content) == 0)) {
         return;
     }
-    auto key = messageKey(*message);
-    if (contains(messageKeys_, key)) {
+    const auto hash = messageHash(*message);
+    if (listed(messageIndex_, *message, hash, sameMessage)) {
         return;
     }
     message->setBDeleted(true);
-    remember(messageKeys_, std::move(key));
+    remember(messageIndex_, *message, hash);
     messageArray_.push_back(message);
     ++counters_.deleteeFilesNum;
     ++counters_.delMessageNum;
 }
 
 void ResultCollection::ScanCallHistoryInfomationHandle(const PRCallHistoryNodePtr& call) {
-    remember(callKeys_, callKey(*call));
+    remember(callIndex_, *call, callHash(*call));
     callHistoryArray_.push_back(call);
     ++counters_.BackUpFilesNum;
     ++counters_.callNum;
@@ -253,12 +300,12 @@ void ResultCollection::ScanDelCallHistoryInfomationHandle(const PRCallHistoryNod
     if (name && name->empty() && phone && phone->empty()) {
         return;
     }
-    auto key = callKey(*call);
-    if (contains(callKeys_, key)) {
+    const auto hash = callHash(*call);
+    if (listed(callIndex_, *call, hash, sameCall)) {
         return;
     }
     call->setBDeleted(true);
-    remember(callKeys_, std::move(key));
+    remember(callIndex_, *call, hash);
     callHistoryArray_.push_back(call);
     ++counters_.deleteeFilesNum;
     ++counters_.delCallNum;

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace quarrow {
@@ -105,12 +104,12 @@ public:
     }
 
 private:
-    // Duplicate tests look a key up instead of walking the list: a record's key holds exactly the
-    // fields that the comparison uses, and a record with an absent field has no key (absent matches
-    // nothing). The outcome equals a linear pass over the list in order.
-    using KeySet = std::unordered_set<std::string>;
-    // Notes come by the hundred thousand with long bodies, so their index keeps a hash of the body
-    // and the record, not a second copy of the text; a hash match is confirmed on the text itself.
+    // Duplicate tests look the record up instead of walking the list: each category's index keeps
+    // its records by the hash of exactly the fields the comparison uses, read in place, and a hash
+    // match is confirmed on the fields themselves; a record with an absent field is never found
+    // (absent matches nothing). The outcome equals a linear pass over the list in order.
+    // Notes come by the hundred thousand with long bodies, messages by the ten thousand: no copy of
+    // a text is kept, only a hash and the record.
     using NoteIndex = ContentIndex<PRNoteNode>;
     void rememberNote(const PRNoteNode& note);
 
@@ -123,7 +122,9 @@ private:
     std::vector<PRCallHistoryNodePtr> callHistoryArray_;
     std::vector<PRNoteNodePtr> noteArray_;
     NoteIndex noteIndex_;
-    KeySet contactKeys_, messageKeys_, callKeys_;
+    ContentIndex<PRContactNode> contactIndex_;
+    ContentIndex<PRMessageNode> messageIndex_;
+    ContentIndex<PRCallHistoryNode> callIndex_;
 
     ResultCounters counters_;
     CountLabels labels_;
