@@ -118,42 +118,38 @@ std::int32_t Char2Unicode(std::string_view bytes, std::uint32_t* uncode, std::si
 
 namespace {
 
-// "%02d-%02d-%04d %02d:%02d" of a Unix time in local time, as 32-bit units, or nothing.
-std::optional<std::u32string> localDateUnits(std::int64_t unixSeconds) {
+// "%02d-%02d-%04d %02d:%02d" of a Unix time in local time, or nothing.
+std::optional<std::string> localDateText(std::int64_t unixSeconds) {
     std::tm fields{};
     if (!localFields(unixSeconds, fields)) {
         return std::nullopt;
     }
-    std::u32string units;
     const int year = fields.tm_year + 1900;
     if (year >= 0 && year <= 9999) {
         // Every record of a scan carries a date, and printf was most of its cost: write the digits
         // directly. The fields of a broken-down time are within 0..99 and the year has four digits
         // here, so this is exactly the format below.
-        const auto twoDigits = [&units](int v) {
-            units += static_cast<char32_t>(U'0' + v / 10);
-            units += static_cast<char32_t>(U'0' + v % 10);
+        char text[16];
+        const auto twoDigits = [](char* at, int v) {
+            at[0] = static_cast<char>('0' + v / 10);
+            at[1] = static_cast<char>('0' + v % 10);
         };
-        units.reserve(16);
-        twoDigits(fields.tm_mon + 1);
-        units += U'-';
-        twoDigits(fields.tm_mday);
-        units += U'-';
-        twoDigits(year / 100);
-        twoDigits(year % 100);
-        units += U' ';
-        twoDigits(fields.tm_hour);
-        units += U':';
-        twoDigits(fields.tm_min);
-        return units;
+        twoDigits(text, fields.tm_mon + 1);
+        text[2] = '-';
+        twoDigits(text + 3, fields.tm_mday);
+        text[5] = '-';
+        twoDigits(text + 6, year / 100);
+        twoDigits(text + 8, year % 100);
+        text[10] = ' ';
+        twoDigits(text + 11, fields.tm_hour);
+        text[13] = ':';
+        twoDigits(text + 14, fields.tm_min);
+        return std::string(text, sizeof text);
     }
     char text[64];
     std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d", fields.tm_mon + 1, fields.tm_mday, year,
                   fields.tm_hour, fields.tm_min);
-    for (std::size_t k = 0; text[k] && k < 16; ++k) {
-        units += static_cast<char32_t>(static_cast<unsigned char>(text[k]));
-    }
-    return units;
+    return std::string(text).substr(0, 16);
 }
 
 std::optional<std::int64_t> unixFromDevice(std::int64_t value) {
@@ -165,9 +161,11 @@ std::optional<std::int64_t> unixFromDevice(std::int64_t value) {
 
 } // namespace
 
-std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
-    // Notes always count from 2001. Other types are read as Unix times unless that reading lands
-    // before 1990, when they are taken to count from 2001.
+namespace {
+
+// The Unix time of a value by the rule of its file type: notes always count from 2001; other types
+// are read as Unix times unless that reading lands before 1990, when they count from 2001.
+std::optional<std::int64_t> unixSecondsFor(std::int64_t value, std::uint8_t fileType) {
     bool deviceEpoch = fileType == 1;
     if (!deviceEpoch) {
         std::tm fields{};
@@ -176,11 +174,18 @@ std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileT
         }
         deviceEpoch = fields.tm_year + 1900 < 1990;
     }
-    if (deviceEpoch) {
-        const auto unix = unixFromDevice(value);
-        return unix ? localDateUnits(*unix) : std::nullopt;
+    return deviceEpoch ? unixFromDevice(value) : std::optional<std::int64_t>(value);
+}
+
+} // namespace
+
+std::optional<std::u32string> GetDateTime(std::int64_t value, std::uint8_t fileType) {
+    const auto unix = unixSecondsFor(value, fileType);
+    const auto text = unix ? localDateText(*unix) : std::nullopt;
+    if (!text) {
+        return std::nullopt;
     }
-    return localDateUnits(value);
+    return std::u32string(text->begin(), text->end());
 }
 
 std::string GetNSStringDate(const std::u32string& units) {
@@ -195,34 +200,14 @@ std::string GetNSStringDate(const std::u32string& units) {
     return out;
 }
 
-namespace {
-std::optional<std::string> narrowDate(const std::optional<std::u32string>& units) {
-    if (!units) {
-        return std::nullopt;
-    }
-    // The date text is plain ASCII: narrow it directly, as GetNSStringDate would.
-    std::string text;
-    text.reserve(units->size());
-    for (char32_t u : *units) {
-        if (u == 0 || u >= 0x80) {
-            return GetNSStringDate(*units);
-        }
-        text += static_cast<char>(u);
-    }
-    return text;
-}
-} // namespace
-
 std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
-    return narrowDate(GetDateTime(value, fileType));
+    const auto unix = unixSecondsFor(value, fileType);
+    return unix ? localDateText(*unix) : std::nullopt;
 }
 
 std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch) {
-    if (epoch == Epoch::Device) {
-        const auto unix = unixFromDevice(seconds);
-        return unix ? narrowDate(localDateUnits(*unix)) : std::nullopt;
-    }
-    return narrowDate(localDateUnits(seconds));
+    const auto unix = epoch == Epoch::Device ? unixFromDevice(seconds) : std::optional<std::int64_t>(seconds);
+    return unix ? localDateText(*unix) : std::nullopt;
 }
 
 std::string getCallHistoryDuration(std::int32_t seconds) {
@@ -295,6 +280,17 @@ void PhoneNameIndex::add(std::size_t contact, const std::string& digits) {
 }
 
 OptText PhoneNameIndex::nameFor(std::string_view phone) const {
+    // A scan asks for the same few numbers again and again (every message of a conversation): the
+    // answers are kept, in a small table that stays in the cache, unlike the numbers' own.
+    if (const auto known = answers_.find(phone); known != answers_.end()) {
+        return known->second;
+    }
+    OptText name = lookUp(phone);
+    answers_.emplace(std::string(phone), name);
+    return name;
+}
+
+OptText PhoneNameIndex::lookUp(std::string_view phone) const {
     const std::string digits = digitsOf(phone);
     if (digits.empty() || names_.empty()) {
         return std::nullopt;

@@ -62,7 +62,8 @@ public:
     // one number.
     explicit PhoneNameIndex(const std::vector<PRContactNodePtr>& contacts);
 
-    // The matching contact's contactName, or absent.
+    // The matching contact's contactName, or absent. Answers are kept for the next time the same
+    // text is asked for, so an index serves one thread (a scan's worker) at a time.
     OptText nameFor(std::string_view phone) const;
     bool empty() const { return names_.empty(); }
 
@@ -73,11 +74,18 @@ private:
     // Shortest number that may match by its ending alone.
     static constexpr std::size_t kSuffixDigits = 7;
     void add(std::size_t contact, const std::string& digits);
+    OptText lookUp(std::string_view phone) const;
     static void keepFirst(std::unordered_map<std::string, std::size_t>& map, const std::string& key, std::size_t at);
 
     std::vector<OptText> names_;                           // by contact order
     std::unordered_map<std::string, std::size_t> whole_;   // a number's digits -> first contact
     std::unordered_map<std::string, std::size_t> endings_; // each proper ending of 7+ digits -> first contact
+
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    mutable std::unordered_map<std::string, OptText, TextHash, std::equal_to<>> answers_; // phone text -> name
 };
 
 // The name of the contact that has the number (see PhoneNameIndex), or absent.

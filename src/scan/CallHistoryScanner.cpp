@@ -15,10 +15,13 @@ bool isOutgoingCall(std::int64_t flags) {
     return (flags & 1) != 0;
 }
 
-PRCallHistoryNodePtr callFromFields(const CallFields& fields, const PhoneNameIndex& names) {
+PRCallHistoryNodePtr callFromFields(CallFields fields, const PhoneNameIndex& names) {
     auto call = std::make_shared<PRCallHistoryNode>();
     if (fields.address) {
-        call->setCallPhone(fields.address);
+        call->setCallName(getNameByPhoneNumber(*fields.address, names));
+        call->setCallPhone(std::move(fields.address));
+    } else {
+        call->setCallName(std::nullopt); // absent: no number, no contact
     }
     if (fields.date) {
         if (auto text = dateText(*fields.date, 0)) {
@@ -38,7 +41,6 @@ PRCallHistoryNodePtr callFromFields(const CallFields& fields, const PhoneNameInd
             call->setCallDuration(fields.outgoing.value_or(false) ? "Cancelled" : "Missed");
         }
     }
-    call->setCallName(getNameByPhoneNumber(call->callPhone().value_or(std::string()), names));
     return call;
 }
 
@@ -82,7 +84,7 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
             fields.outgoing = isOutgoingCall(*flags);
         }
         context.nc.post(ScanNotification::kCallHistory,
-                        std::shared_ptr<PRObject>(callFromFields(fields, context.phoneNames)));
+                        std::shared_ptr<PRObject>(callFromFields(std::move(fields), context.phoneNames)));
         ++count;
     }
     if (rc != SQLITE_DONE) {

@@ -26,7 +26,7 @@ struct CallFields {
 
 // The record of a call. Its duration text is that of its seconds, or for a call of 0 seconds
 // "Cancelled" when outgoing and "Missed" otherwise; a call of unknown length has none.
-PRCallHistoryNodePtr callFromFields(const CallFields& fields, const PhoneNameIndex& names);
+PRCallHistoryNodePtr callFromFields(CallFields fields, const PhoneNameIndex& names);
 
 // Whether call_history.db's flags mark a call as outgoing: bit 0, which the FaceTime flags (16
 // incoming, 17 outgoing) share with the voice ones (4, 5).

@@ -219,19 +219,24 @@ OptText attachmentText(std::string_view bytes) {
     return text;
 }
 
-PRMessageNodePtr messageFromFields(const MessageFields& fields, const PhoneNameIndex& names) {
+PRMessageNodePtr messageFromFields(MessageFields fields, const PhoneNameIndex& names) {
     auto message = std::make_shared<PRMessageNode>();
     if (fields.content) {
-        message->setMessageContent(fields.content);
+        message->setMessageContent(std::move(fields.content));
     }
     if (fields.type) {
-        message->setMessageType(fields.type);
+        message->setMessageType(std::move(fields.type));
     }
     message->setBImessage(fields.iMessage);
     if (fields.date) {
         if (auto text = dateTextSince(*fields.date, fields.epoch)) {
             message->setMessageDate(std::move(*text));
         }
+    }
+    if (fields.parties.size() == 1) {
+        message->setMessageName(getNameByPhoneNumber(fields.parties.front(), names));
+        message->setMessagePhone(std::move(fields.parties.front()));
+        return message;
     }
     std::string phone;
     std::string shownNames;

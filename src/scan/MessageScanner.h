@@ -32,7 +32,7 @@ struct MessageFields {
 // The record of a message: the parties joined by ", " as its phone, and as its name the contact's
 // name of a single party, or for a group each member's name (or number when it has none); absent
 // when no party is a contact. No date text for a message without a date.
-PRMessageNodePtr messageFromFields(const MessageFields& fields, const PhoneNameIndex& names);
+PRMessageNodePtr messageFromFields(MessageFields fields, const PhoneNameIndex& names);
 
 // Seconds since 2001 of a messages database's date from iOS 6 on: seconds, or nanoseconds in the
 // databases of later systems (any value above 10^12, which as seconds would be past the year 30000).

@@ -19,6 +19,10 @@ namespace quarrow {
 
 namespace {
 
+// A scanner's connection is used by the one thread that opened it, so it needs no locking of its
+// own: every column read would otherwise take and release the connection's mutex.
+constexpr int kReadFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+
 // A file descriptor that closes itself.
 class Fd {
 public:
@@ -282,7 +286,7 @@ SqliteHandle SqliteSource::open(const std::string& backupPath) {
             // something else in between; by its path where /proc is not mounted.
             const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
             const std::string& target = ::access(self.c_str(), F_OK) == 0 ? self : backupPath;
-            rc = sqlite3_open_v2(immutableUri(target).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+            rc = sqlite3_open_v2(immutableUri(target).c_str(), &raw, kReadFlags | SQLITE_OPEN_URI, nullptr);
         }
     }
     if (!inPlace) {
@@ -290,7 +294,7 @@ SqliteHandle SqliteSource::open(const std::string& backupPath) {
         if (!copy) {
             return nullptr;
         }
-        rc = sqlite3_open_v2(copy->c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+        rc = sqlite3_open_v2(copy->c_str(), &raw, kReadFlags, nullptr);
     }
     SqliteHandle db(raw);
     if (rc != SQLITE_OK) {
