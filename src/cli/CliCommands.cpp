@@ -3,15 +3,15 @@
 #include "CommandHelp.h"
 #include "ExportCommand.h"
 #include "Json.h"
+#include "RecordJson.h"
 #include "ScanProgress.h"
 #include "discovery/PRIOSDeviceController.h"
-#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "platform/TextEscapes.h"
+#include "records/Category.h"
 #include "records/ScanNotifications.h"
 #include "results/NoteText.h"
-#include "results/ResultCollection.h"
-#include "scan/ScanRun.h"
+#include "results/RecoverySession.h"
 
 #include <cstdio>
 #include <functional>
@@ -108,17 +108,123 @@ int commandBackups(const std::vector<std::string>& args) {
 
 enum class ScanOutput { Readable, Json, Summary };
 
+// `, "<list name>": [records]` for one category's master list.
+template <class Node> void printJsonList(Category category, const std::vector<std::shared_ptr<Node>>& records) {
+    std::printf(", \"%s\": [", std::string(categoryListName(category)).c_str());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        std::printf("%s\n  %s", i ? "," : "", recordJson(*records[i]).c_str());
+    }
+    std::printf("%s]", records.empty() ? "" : "\n");
+}
+
+// The list of every category whose scanners ran, in the order of the result view's buttons.
+void printJsonLists(const RecoverySession& session) {
+    const ResultCollection& c = session.collection();
+    for (Category category : kAllCategories) {
+        if (!session.categoryRan(category)) {
+            continue;
+        }
+        switch (category) {
+        case Category::PhotoAndVideo:
+            printJsonList(category, c.photoAndVideoArray());
+            break;
+        case Category::Contact:
+            printJsonList(category, c.contactArray());
+            break;
+        case Category::Message:
+            printJsonList(category, c.messageArray());
+            break;
+        case Category::Note:
+            printJsonList(category, c.noteArray());
+            break;
+        case Category::CallHistory:
+            printJsonList(category, c.callHistoryArray());
+            break;
+        }
+    }
+}
+
+// One category other than notes, readable: one line per record.
+template <class Node, class Line>
+void printReadableList(const char* caption, const std::vector<std::shared_ptr<Node>>& records, Line line) {
+    std::printf("\n%s (%zu)\n", caption, records.size());
+    int index = 0;
+    for (const auto& r : records) {
+        std::printf("%d. %s%s\n", ++index, r->bDeleted() ? "[deleted] " : "", terminalText(line(*r)).c_str());
+    }
+}
+
+void printReadableNotes(const std::vector<PRNoteNodePtr>& notes) {
+    std::printf("\nNotes (%zu)\n", notes.size());
+    int index = 0;
+    for (const auto& note : notes) {
+        std::printf("\n%d. %s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", shown(note->noteTitle()).c_str());
+        if (const auto date = shown(note->noteDate()); !date.empty()) {
+            std::printf("   %s\n", date.c_str());
+        }
+        printIndented(visibleText(note->noteContent().value_or("")), "   | ");
+    }
+}
+
+void printReadableLists(const RecoverySession& session) {
+    const ResultCollection& c = session.collection();
+    const auto text = [](const OptText& t) { return t.value_or(""); };
+    for (Category category : kAllCategories) {
+        if (!session.categoryRan(category)) {
+            continue;
+        }
+        switch (category) {
+        case Category::PhotoAndVideo:
+            // Photos have no deleted state; the list is shown as the others are.
+            std::printf("\nPhoto&Video (%zu)\n", c.photoAndVideoArray().size());
+            for (std::size_t i = 0; i < c.photoAndVideoArray().size(); ++i) {
+                const auto& r = *c.photoAndVideoArray()[i];
+                std::printf("%zu. %s  %s\n", i + 1, shown(r.fileNodeName()).c_str(), shown(r.fileNodeSize()).c_str());
+            }
+            break;
+        case Category::Contact:
+            printReadableList("Contacts", c.contactArray(), [&text](const PRContactNode& r) {
+                return text(r.contactName()) + "  " + text(r.contactPhone());
+            });
+            break;
+        case Category::Message:
+            printReadableList("Messages", c.messageArray(), [&text](const PRMessageNode& r) {
+                return text(r.messageDate()) + "  " + text(r.messagePhone()) + "  " +
+                       visibleText(text(r.messageContent()));
+            });
+            break;
+        case Category::Note:
+            printReadableNotes(c.noteArray());
+            break;
+        case Category::CallHistory:
+            printReadableList("Call History", c.callHistoryArray(), [&text](const PRCallHistoryNode& r) {
+                return text(r.callDate()) + "  " + text(r.callPhone()) + "  " + text(r.callDuration());
+            });
+            break;
+        }
+    }
+}
+
 int commandScan(const std::vector<std::string>& args) {
     std::optional<std::string> folder;
     ScanOutput output = ScanOutput::Readable;
     bool showProgress = false;
-    for (const auto& arg : args) {
+    Edition edition = Edition::Notes;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--json") {
             output = ScanOutput::Json;
         } else if (arg == "--progress") {
             showProgress = true;
         } else if (arg == "--summary") {
             output = ScanOutput::Summary;
+        } else if (arg == "--edition") {
+            const auto chosen = i + 1 < args.size() ? editionNamed(args[i + 1]) : std::nullopt;
+            if (!chosen) {
+                return usageError("--edition needs notes or full");
+            }
+            edition = *chosen;
+            ++i;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return usageError("unknown option for scan: " + arg);
         } else if (folder) {
@@ -133,24 +239,25 @@ int commandScan(const std::vector<std::string>& args) {
     if (!isFolder(*folder)) {
         return usageError("not a folder: " + *folder);
     }
-    ResultCollection collection;
+    NotificationCenter& nc = Platform::current().notificationCenter();
+    RecoverySession session(nc);
+    session.setEdition(edition);
     std::vector<long long> progress;
     if (showProgress) {
         // Progress is posted on the scan's worker, which the bar follows as it goes.
         ScanProgress display = ScanProgress::onStandardError();
-        NotificationCenter& nc = NotificationCenter::defaultCenter();
         const auto token = nc.addObserver(ScanNotification::kProgress, [&display](const Notification& n) {
             if (const auto* value = n.number()) {
                 display.show(*value);
             }
         });
-        runScan(*folder, collection, &progress);
+        session.runScan(*folder, &progress);
         nc.removeObserver(token);
         display.finish();
     } else {
-        runScan(*folder, collection, &progress);
+        session.runScan(*folder, &progress);
     }
-    const ResultCounters& c = collection.counters();
+    const ResultCounters& c = session.collection().counters();
 
     if (output != ScanOutput::Readable) {
         std::printf("{\"backup\": %s, \"progress\": [", jsonPath(*folder).c_str());
@@ -159,16 +266,7 @@ int commandScan(const std::vector<std::string>& args) {
         }
         std::printf("], \"BackUpFilesNum\": %d, \"deleteeFilesNum\": %d", c.BackUpFilesNum, c.deleteeFilesNum);
         if (output == ScanOutput::Json) {
-            std::printf(", \"Notes\": [");
-            const auto& notes = collection.noteArray();
-            for (std::size_t i = 0; i < notes.size(); ++i) {
-                const auto& n = *notes[i];
-                std::printf("%s\n  {\"noteTitle\": %s, \"noteContent\": %s, \"noteDate\": %s, \"uid\": %d, "
-                            "\"bDeleted\": %s}",
-                            i ? "," : "", jsonString(n.noteTitle()).c_str(), jsonString(n.noteContent()).c_str(),
-                            jsonString(n.noteDate()).c_str(), n.uid(), n.bDeleted() ? "true" : "false");
-            }
-            std::printf("%s]", notes.empty() ? "" : "\n");
+            printJsonLists(session);
         }
         std::printf("}\n");
         return 0;
@@ -180,16 +278,7 @@ int commandScan(const std::vector<std::string>& args) {
         std::printf(" %lld%%", p);
     }
     std::printf("\nFound %d existing and %d deleted records.\n", c.BackUpFilesNum, c.deleteeFilesNum);
-    const auto& notes = collection.noteArray();
-    std::printf("\nNotes (%zu)\n", notes.size());
-    int index = 0;
-    for (const auto& note : notes) {
-        std::printf("\n%d. %s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", shown(note->noteTitle()).c_str());
-        if (const auto date = shown(note->noteDate()); !date.empty()) {
-            std::printf("   %s\n", date.c_str());
-        }
-        printIndented(visibleText(note->noteContent().value_or("")), "   | ");
-    }
+    printReadableLists(session);
     return 0;
 }
 
@@ -199,37 +288,14 @@ void printUsage(std::FILE* out) {
     std::fputs(overviewText().c_str(), out);
 }
 
-bool runScan(const std::string& backupFolder, ResultCollection& collection, std::vector<long long>* progress) {
-    if (!isFolder(backupFolder)) {
-        return false;
+std::optional<Edition> editionNamed(const std::string& name) {
+    if (name == "notes") {
+        return Edition::Notes;
     }
-    // The scan's worker hands its finish step to this thread, which serves it from a small loop.
-    MainThreadLoop loop;
-    Platform& platform = Platform::current();
-    MainThread* previous = &platform.mainThread();
-    platform.setMainThread(&loop);
-
-    NotificationCenter& nc = NotificationCenter::defaultCenter();
-    NotificationCenter::Token token = 0;
-    if (progress) {
-        token = nc.addObserver(ScanNotification::kProgress, [progress](const Notification& n) {
-            if (const auto* value = n.number()) {
-                progress->push_back(*value);
-            }
-        });
+    if (name == "full") {
+        return Edition::Full;
     }
-    collection.showView();
-    {
-        ScanRun run(nc, [&collection] { collection.ScanThreadFinish(); });
-        run.onWorkerDone = [&loop] { loop.wake(); };
-        run.ScanIOSBackFile(backupFolder);
-        loop.runUntil([&run] { return run.isFinished(); });
-    }
-    if (progress) {
-        nc.removeObserver(token);
-    }
-    platform.setMainThread(previous);
-    return true;
+    return std::nullopt;
 }
 
 int run(int argc, char** argv) {

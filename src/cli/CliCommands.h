@@ -4,20 +4,17 @@
 #include <string>
 #include <vector>
 
-namespace quarrow {
-class ResultCollection;
-}
+#include "scan/ScannerRegistry.h"
+
+#include <optional>
 
 namespace quarrow::cli {
 
 // Runs the command line; answers the process exit status (2 for bad usage).
 int run(int argc, char** argv);
 
-// Runs one full scan of the backup folder, exactly as the application does (same scan run, same
-// scanners, same collection), and returns when it has finished. The collection is prepared with
-// showView() first. Every progress value posted is appended to `progress` when given. Answers
-// false when the path is not a folder.
-bool runScan(const std::string& backupFolder, ResultCollection& collection, std::vector<long long>* progress);
+// The edition an --edition argument names: "notes" or "full".
+std::optional<Edition> editionNamed(const std::string& name);
 
 // Prints the usage text on the stream's file.
 void printUsage(std::FILE* out);

@@ -8,6 +8,7 @@ namespace quarrow::cli {
 namespace {
 
 constexpr std::string_view kCategories = "Notes Contacts Messages CallHistory Photo&Video";
+constexpr std::string_view kEditions = "notes full";
 
 const std::vector<CommandHelp> kCommands = {
     {"backups",
@@ -32,7 +33,7 @@ const std::vector<CommandHelp> kCommands = {
      "0 when the root was looked at (also when it holds no backup); 2 for bad usage.",
      "quarrow-cli backups --root ~/Backups --json"},
     {"scan",
-     "BACKUP_FOLDER [--json | --summary] [--progress]",
+     "BACKUP_FOLDER [--json | --summary] [--progress] [--edition notes|full]",
      "scan one backup for existing and deleted notes",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
@@ -51,11 +52,16 @@ const std::vector<CommandHelp> kCommands = {
       {"--summary", "", ArgumentKind::None, "print the JSON object without the notes."},
       {"--progress", "", ArgumentKind::None,
        "show the progress on standard error: a bar when standard error is a terminal, otherwise one "
-       "percentage per line."}},
+       "percentage per line."},
+      {"--edition", "NAME", ArgumentKind::Edition,
+       "which scanners run: notes (the default) reads the notes and rebuilds the deleted ones; full runs every "
+       "scanner this build has, in the order of their progress values, and the JSON output then holds one "
+       "list per category that was scanned (\"PhotoAndVideo\", \"Contacts\", \"Messages\", \"Notes\", "
+       "\"CallHistory\")."}},
      "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder.",
      "quarrow-cli scan --progress ~/Backups/0123456789abcdef0123456789abcdef01234567"},
     {"export",
-     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...]",
+     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--edition notes|full]",
      "export the records of one backup into a folder",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
@@ -72,7 +78,8 @@ const std::vector<CommandHelp> kCommands = {
       {"--deleted-only", "", ArgumentKind::None, "tick only the records the scan found deleted."},
       {"--category", "NAME", ArgumentKind::Category,
        "tick records of this category only: Notes, Contacts, Messages, CallHistory or Photo&Video. Repeat it, "
-       "or join names with commas. Without it, every category is ticked."}},
+       "or join names with commas. Without it, every category is ticked."},
+      {"--edition", "NAME", ArgumentKind::Edition, "which scanners the scan runs, as for scan: notes or full."}},
      "0 when everything was written; 1 when something could not be written (each failure is listed on "
      "standard error); 2 for bad usage or a backup that is not a folder.",
      "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
@@ -159,6 +166,8 @@ std::string completionFor(ArgumentKind kind) {
         return "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\"))";
     case ArgumentKind::Category:
         return "COMPREPLY=($(compgen -W '" + std::string(kCategories) + "' -- \"$cur\"))";
+    case ArgumentKind::Edition:
+        return "COMPREPLY=($(compgen -W '" + std::string(kEditions) + "' -- \"$cur\"))";
     case ArgumentKind::None:
         break;
     }

@@ -2,10 +2,11 @@
 
 #include "CliCommands.h"
 #include "Json.h"
+#include "platform/Platform.h"
 #include "platform/TextEscapes.h"
 #include "records/Category.h"
 #include "results/ExportRun.h"
-#include "results/ResultCollection.h"
+#include "results/RecoverySession.h"
 
 #include <filesystem>
 #include <set>
@@ -23,6 +24,7 @@ struct Options {
     std::string exportFolder;
     bool deletedOnly = false;
     std::set<Category> categories;
+    Edition edition = Edition::Notes;
 };
 
 int usageError(const std::string& message) {
@@ -47,6 +49,13 @@ int parse(const std::vector<std::string>& args, Options& options) {
             haveTarget = true;
         } else if (arg == "--deleted-only") {
             options.deletedOnly = true;
+        } else if (arg == "--edition") {
+            const auto chosen = i + 1 < args.size() ? editionNamed(args[i + 1]) : std::nullopt;
+            if (!chosen) {
+                return usageError("--edition needs notes or full");
+            }
+            options.edition = *chosen;
+            ++i;
         } else if (arg == "--category") {
             if (i + 1 >= args.size()) {
                 return usageError("--category needs Notes, Contacts, Messages, CallHistory or Photo&Video");
@@ -137,10 +146,12 @@ int runExportCommand(const std::vector<std::string>& args) {
     const std::filesystem::path absolute = std::filesystem::absolute(options.exportFolder, ec);
     const std::string exportFolder = ec ? options.exportFolder : absolute.lexically_normal().string();
 
-    ResultCollection collection;
-    if (!runScan(options.backupFolder, collection, nullptr)) {
+    RecoverySession session(Platform::current().notificationCenter());
+    session.setEdition(options.edition);
+    if (!session.runScan(options.backupFolder)) {
         return usageError("not a folder: " + options.backupFolder);
     }
+    ResultCollection& collection = session.collection();
     const auto has = [&](Category c) { return options.categories.contains(c); };
     if (has(Category::PhotoAndVideo)) {
         tickPhotos(collection, options.deletedOnly);
@@ -163,7 +174,7 @@ int runExportCommand(const std::vector<std::string>& args) {
                 collection.counters().deleteeFilesNum, ticked);
     std::fflush(stdout);
 
-    ExportRun run(collection, exportFolder);
+    ExportRun& run = *session.newExport(exportFolder);
     // A terminal has no file viewer to open; the folder is printed instead.
     run.openFolderWhenDone = false;
     int lastShown = -1;

@@ -92,6 +92,23 @@ TEST_F(Cli, ScansNotesAsJsonInListOrderAndLeavesTheBackupUntouched) {
     EXPECT_EQ(folderFingerprint(backup), before);
 }
 
+// The full edition runs every scanner the program has, in progress order, and lists each category
+// that was scanned under its list name; the notes are the same either way.
+TEST_F(Cli, TheFullEditionListsEveryScannedCategory) {
+    const auto notes = cli({"scan", "--json", "@B"});
+    const auto full = cli({"scan", "--json", "--edition", "full", "@B"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    // A list runs from its name to the line that closes it.
+    const auto notesList = [](const std::string& out) {
+        const auto start = out.find("\"Notes\": [");
+        return start == std::string::npos ? std::string() : out.substr(start, out.find("\n]", start) - start);
+    };
+    EXPECT_FALSE(notesList(notes.out).empty()) << notes.out;
+    EXPECT_EQ(notesList(full.out), notesList(notes.out));
+    const auto progress = full.out.substr(0, full.out.find(']'));
+    EXPECT_NE(progress.find("70, 96"), std::string::npos) << progress;
+}
+
 TEST_F(Cli, ExportsEveryNoteIntoTheNamedFolder) {
     const std::string target = dir.file("Brindle 2012-03-05 - 14.07.33");
     const CliRun r = cli({"export", "@B", "--to", target});
@@ -174,7 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ExportBackupIsAFile", {"export", "@F", "--to", "x"}, "not a folder"},
         UsageCase{"ExportTargetIsAFile", {"export", "@B", "--to", "@F"}, "not a folder"},
         UsageCase{"ExportUnknownCategory", {"export", "@B", "--to", "x", "--category", "Photos"}, "unknown category"},
-        UsageCase{"ExportUnknownOption", {"export", "@B", "--to", "x", "--fast"}, "unknown option"}),
+        UsageCase{"ExportUnknownOption", {"export", "@B", "--to", "x", "--fast"}, "unknown option"},
+        UsageCase{"ScanUnknownEdition", {"scan", "@B", "--edition", "lite"}, "--edition needs notes or full"},
+        UsageCase{"ExportEditionWithoutValue", {"export", "@B", "--to", "x", "--edition"}, "--edition needs"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
