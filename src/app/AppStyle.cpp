@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QStyle>
@@ -110,6 +111,23 @@ void styleAsLink(QWidget* widget, bool underlined) {
                                          " padding: 0px; text-align: left; }"
                                          "QAbstractButton:disabled { color: #a0a8b2; }")
                               .arg(kLinkColor.name()));
+}
+
+QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const QFont& font) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* backgroundImage(QWidget* parent, const QString& image, const QRect& rect) {
+    auto* label = new QLabel(parent);
+    label->setGeometry(rect);
+    label->setPixmap(imageNamed(image, rect.size(), parent->devicePixelRatioF()));
+    label->setScaledContents(true);
+    label->lower();
+    return label;
 }
 
 } // namespace quarrow::app

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QApplication;
+class QLabel;
 class QWidget;
 
 namespace quarrow::app {
@@ -32,5 +33,10 @@ void installAppStyle(QApplication& app);
 
 // A label-like button drawn as a link (no border, blue, optionally underlined).
 void styleAsLink(QWidget* button, bool underlined);
+
+// A plain-text label with an object name (the name the widget tests find it by).
+QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const QFont& font);
+// An image of the application's set, scaled into the rectangle, behind the parent's other children.
+QLabel* backgroundImage(QWidget* parent, const QString& image, const QRect& rect);
 
 } // namespace quarrow::app

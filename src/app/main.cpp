@@ -20,6 +20,7 @@ namespace {
 
 struct Arguments {
     std::optional<std::string> root;
+    quarrow::Edition edition = quarrow::Edition::Notes;
     bool help = false;
     bool bad = false;
 };
@@ -32,9 +33,15 @@ Arguments parse(int argc, char** argv) {
             a.root = argv[++i];
         } else if (arg.rfind("--root=", 0) == 0) {
             a.root = arg.substr(7);
+        } else if (arg == "--edition" && i + 1 < argc && std::strcmp(argv[i + 1], "notes") == 0) {
+            a.edition = quarrow::Edition::Notes;
+            ++i;
+        } else if (arg == "--edition" && i + 1 < argc && std::strcmp(argv[i + 1], "full") == 0) {
+            a.edition = quarrow::Edition::Full;
+            ++i;
         } else if (arg == "--help" || arg == "-h") {
             a.help = true;
-        } else if (arg == "--root") {
+        } else if (arg == "--root" || arg == "--edition") {
             a.bad = true;
         }
         // Anything else is left to Qt (-platform, -style, ...).
@@ -49,9 +56,10 @@ int main(int argc, char** argv) {
     const Arguments args = parse(argc, argv);
     if (args.help || args.bad) {
         std::fprintf(args.bad ? stderr : stdout,
-                     "Usage: quarrow [--root FOLDER]\n"
+                     "Usage: quarrow [--root FOLDER] [--edition notes|full]\n"
                      "  --root FOLDER  list the device backups in FOLDER (before QUARROW_BACKUP_ROOT and the\n"
                      "                 folder chosen in the application)\n"
+                     "  --edition full scan with every scanner this build has, not only the notes ones\n"
                      "Without a display, quarrow runs the command-line scan (quarrow-cli) instead.\n");
         return args.bad ? 2 : 0;
     }
@@ -82,6 +90,7 @@ int main(int argc, char** argv) {
     {
         app::AppOptions options;
         options.commandLineRoot = args.root;
+        options.edition = args.edition;
         if (const auto samples = app::sampleBackupRoot()) {
             options.sampleRoot = QString::fromStdString(*samples);
         }

@@ -277,13 +277,19 @@ std::string commandManPage(const CommandHelp& command, std::string_view version)
 std::string applicationManPage(std::string_view version) {
     std::string out = manHeader("quarrow", version);
     out += ".SH NAME\nquarrow \\- recover notes from iOS device backups, on the desktop\n";
-    out += ".SH SYNOPSIS\n.B quarrow\n";
+    out += ".SH SYNOPSIS\n.B quarrow\n[\\fB\\-\\-root\\fR \\fIDIR\\fR] [\\fB\\-\\-edition\\fR "
+           "\\fInotes\\fR|\\fIfull\\fR]\n";
     out += ".SH DESCRIPTION\nThe desktop application lists the device backups in the backup root (or a "
            "folder you choose), scans the one you pick for the notes that still exist and the deleted ones that "
            "can be rebuilt, shows them, and exports the ones you tick into a folder. The backup is never "
            "modified. Its help pages are under /usr/share/quarrow/help; every feature also has a command-line "
            "form, quarrow\\-cli(1).\n.PP\nOn Linux, back a device up with libimobiledevice: \\fBidevicebackup2 "
-           "backup\\fR \\fIDIR\\fR.\n";
+           "backup\\fR \\fIDIR\\fR.\n.PP\nThe switcher along the top of the window moves between the two jobs, "
+           "Recovery and Audiobooks. The Audiobooks job (ebooks read aloud into audio files) is not available "
+           "yet; its page says so.\n";
+    out += ".SH OPTIONS\n.TP\n\\fB\\-\\-root\\fR \\fIDIR\\fR\nlist the device backups in \\fIDIR\\fR.\n"
+           ".TP\n\\fB\\-\\-edition\\fR \\fInotes\\fR|\\fIfull\\fR\nwhich scanners a scan runs: the notes ones (the "
+           "default), or every scanner this build has.\n";
     out += ".SH ENVIRONMENT\n.TP\n.B QUARROW_BACKUP_ROOT\nthe backup root, unless a folder was chosen in the "
            "application.\n";
     return out + ".SH SEE ALSO\n\\fBquarrow\\-cli\\fR(1), \\fBidevicebackup2\\fR(1)\n";

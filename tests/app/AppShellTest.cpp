@@ -3,14 +3,20 @@
 
 #include "AppTestSupport.h"
 
+#include "AudiobookPage.h"
 #include "FeedbackWindow.h"
+#include "JobSwitcher.h"
 #include "MainWindow.h"
+#include "PRButton.h"
 #include "PRFeedBackView.h"
 #include "PRResultViewController.h"
 #include "QuarrowAppDelegate.h"
+#include "RecoveryPage.h"
 
+#include "results/CategoryView.h"
 #include "results/NoteText.h"
-#include "scan/ScanRun.h"
+#include "results/RecoverySession.h"
+#include "scan/ScannerRegistry.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -53,8 +59,10 @@ QStringList shown(const ScriptedAlertPresenter& alerts) {
 
 const QString kFinish = "If you have not found the deleted files, please use iTunes to back up your iOS device, after "
                         "completing the backup, and reopen the software to start again. [Ok]";
-const QSize kHomeSize(849, 560);
-const QSize kResultSize(850, 620);
+// The window: the job's page under the job switcher.
+const QSize kStrip(0, app::JobSwitcher::kHeight);
+const QSize kHomeSize = QSize(849, 560) + kStrip;
+const QSize kResultSize = QSize(850, 620) + kStrip;
 
 } // namespace
 
@@ -69,8 +77,8 @@ class AppShellTest : public QObject {
     PRResultViewController* results(const std::vector<PRNoteNodePtr>& existing,
                                     const std::vector<PRNoteNodePtr>& deleted = {},
                                     const std::function<void(ResultCollection&)>& more = {}) {
-        delegate->prepareResultView(nullptr);
-        auto& c = delegate->resultViewController()->collection();
+        recovery()->prepareResultView(nullptr);
+        auto& c = recovery()->resultViewController()->collection();
         for (const auto& n : existing) {
             c.ScanNoteInfomationHandle(n);
         }
@@ -81,8 +89,10 @@ class AppShellTest : public QObject {
             more(c);
         }
         c.ScanFinishOnMainThread();
-        return delegate->resultViewController();
+        return recovery()->resultViewController();
     }
+
+    app::RecoveryPage* recovery() const { return delegate->recovery(); }
 
     static void clickTick(QTableView* table, int row) {
         const QRect cell = table->visualRect(table->model()->index(row, 0));
@@ -112,34 +122,34 @@ private slots:
     }
 
     void emptyFolderAlertsOnceAndCannotScanUntilSamplesAreChosen() {
-        delegate->showIphoneDiskView();
+        recovery()->showIphoneDiskView();
         QCOMPARE(shown(platform->alerts), QStringList{"No iTunes backup files found ! [ Ok ]"});
-        QVERIFY(!delegate->button()->isEnabled());
-        delegate->actScanIOSBackupFile();
-        QVERIFY(!delegate->isScanRunning());
-        delegate->useSampleBackups();
+        QVERIFY(!recovery()->button()->isEnabled());
+        recovery()->actScanIOSBackupFile();
+        QVERIFY(!recovery()->isScanRunning());
+        recovery()->useSampleBackups();
         const int samples = static_cast<int>(
             QDir(QString::fromUtf8(QUARROW_SAMPLE_ROOT)).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
-        QCOMPARE(delegate->diskTableView()->model()->rowCount(), samples);
-        QVERIFY(delegate->button()->isEnabled());
+        QCOMPARE(recovery()->diskTableView()->model()->rowCount(), samples);
+        QVERIFY(recovery()->button()->isEnabled());
         QCOMPARE(platform->alerts.alertsShown().size(), 1u);
     }
 
     void scanFlowFromPickingABackupToTheNotesPane() {
-        delegate->useSampleBackups();
-        const auto& backups = delegate->deviceController().arrangedObjects();
+        recovery()->useSampleBackups();
+        const auto& backups = recovery()->deviceController().arrangedObjects();
         const auto sofia = std::find_if(backups.begin(), backups.end(), [](const auto& b) {
             return b->strDeviceName() == std::optional<std::string>("Sofia's iPhone"); // iOS 6, 4 notes, 1 deleted
         });
         QVERIFY(sofia != backups.end());
         const int row = static_cast<int>(sofia - backups.begin());
-        delegate->diskTableView()->selectRow(row);
-        QCOMPARE(delegate->diskTableView()->model()->index(row, 1).data().toString(), QString("Iphone 5"));
-        QTest::mouseClick(delegate->button(), Qt::LeftButton);
+        recovery()->diskTableView()->selectRow(row);
+        QCOMPARE(recovery()->diskTableView()->model()->index(row, 1).data().toString(), QString("Iphone 5"));
+        QTest::mouseClick(recovery()->button(), Qt::LeftButton);
         QCOMPARE(windowSizes(), QList<QSize>(3, kResultSize));
-        QTRY_VERIFY_WITH_TIMEOUT(!delegate->isScanRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
 
-        auto* rv = delegate->resultViewController();
+        auto* rv = recovery()->resultViewController();
         QCOMPARE(shown(platform->alerts), QStringList{kFinish});
         QCOMPARE(rv->currentTableView(), rv->tableFor(Category::Note));
         const auto& notes = rv->collection().noteArray();
@@ -345,7 +355,7 @@ private slots:
         const bool sent = mailClient && !typed.isEmpty();
         auto* feedback = results({})->feedbackWindow();
         auto* view = feedback->feedbackView();
-        delegate->resultViewController()->clickFeedBack();
+        recovery()->resultViewController()->clickFeedBack();
         QCOMPARE(view->toPlainText(), QString(app::kFeedbackPlaceholder));
         QTest::mouseClick(view->viewport(), Qt::LeftButton); // the placeholder goes on the first click
         QTest::keyClicks(view, typed);
@@ -366,6 +376,74 @@ private slots:
         } else {
             QTest::mouseClick(feedback->dontSendButton(), Qt::LeftButton);
             QVERIFY(!feedback->isVisible());
+        }
+    }
+
+    void jobSwitcherShowsTheComingAudiobooksPageAndComesBack() {
+        delegate->openLeftDrawer();
+        QTest::mouseClick(delegate->jobSwitcher()->buttonFor(app::Job::Audiobooks), Qt::LeftButton);
+        QCOMPARE(delegate->currentJob(), app::Job::Audiobooks);
+        QVERIFY(delegate->audiobooks()->isVisible());
+        QVERIFY(!recovery()->isVisible());
+        QVERIFY(!delegate->resultDrawer()->isVisible());
+        QCOMPARE(windowSizes(), QList<QSize>(3, app::AudiobookPage::kSize + kStrip));
+        QVERIFY(delegate->audiobooks()->findChild<QLabel*>("comingHeadinglab")->isVisible());
+        QTest::mouseClick(delegate->audiobooks()->backButton(), Qt::LeftButton);
+        QCOMPARE(delegate->currentJob(), app::Job::Recovery);
+        QVERIFY(delegate->jobSwitcher()->buttonFor(app::Job::Recovery)->isChecked());
+        QVERIFY(recovery()->isVisible());
+        QCOMPARE(windowSizes(), QList<QSize>(3, kHomeSize));
+    }
+
+    void drawerOpensAndClosesOnTheSameSide() {
+        delegate->openLeftDrawer();
+        const QPoint opened = delegate->resultDrawer()->pos();
+        delegate->toggleLeftDrawer();
+        QVERIFY(!delegate->resultDrawer()->isVisible());
+        delegate->toggleLeftDrawer();
+        QVERIFY(delegate->resultDrawer()->isVisible());
+        QCOMPARE(delegate->resultDrawer()->pos(), opened);
+    }
+
+    // The category buttons follow the scanners the session ran, from the registry, not code per
+    // button: the full edition enables every category with a registered scanner, and not one whose
+    // scanners are taken out of the registry; the notes edition enables Notes alone.
+    void resultViewEnablesTheCategoriesWhoseScannersRan() {
+        ScannerRegistry& registry = ScannerRegistry::shared();
+        struct Restore {
+            std::vector<ScannerEntry> taken;
+            ~Restore() {
+                for (const auto& e : taken) {
+                    ScannerRegistry::shared().add(e);
+                }
+            }
+        } restore;
+        for (const auto& e : registry.entries()) {
+            if (e.category == Category::PhotoAndVideo) {
+                restore.taken.push_back(e);
+                registry.remove(e.name);
+            }
+        }
+        recovery()->useSampleBackups();
+        for (const Edition edition : {Edition::Full, Edition::Notes}) {
+            const auto expected = categoriesOf(registry.edition(edition));
+            delegate->recoverySession().setEdition(edition);
+            delegate->showJob(app::Job::Audiobooks); // the finished scan brings its results to the front
+            recovery()->diskTableView()->selectRow(0);
+            recovery()->actScanIOSBackupFile();
+            QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
+            auto* rv = recovery()->resultViewController();
+            QCOMPARE(delegate->currentJob(), app::Job::Recovery);
+            for (Category category : kAllCategories) {
+                QCOMPARE(rv->buttonFor(category)->isEnabled(), expected.contains(category));
+            }
+            QVERIFY(!rv->buttonFor(Category::PhotoAndVideo)->isEnabled());
+            QVERIFY(rv->buttonFor(Category::Note)->isEnabled());
+            QCOMPARE(expected.size(), edition == Edition::Notes ? 1u : 4u);
+            QCOMPARE(rv->currentTableView(), rv->tableFor(Category::Note));
+            platform->alerts.answerNextAlert(0);
+            rv->actHome();
+            QVERIFY(recovery()->mainView()->isVisible());
         }
     }
 };

@@ -10,6 +10,7 @@
 #include "PRResultViewController.h"
 #include "PreferencesWindow.h"
 #include "QuarrowAppDelegate.h"
+#include "RecoveryPage.h"
 #include "WelcomeWindow.h"
 
 #include "platform/NotificationCenter.h"
@@ -68,24 +69,28 @@ int main(int argc, char** argv) {
         options.sampleRoot = samples;
         auto delegate = std::make_unique<app::QuarrowAppDelegate>(options);
         delegate->window()->show();
-        delegate->showIphoneDiskView();
+        delegate->recovery()->showIphoneDiskView();
         return delegate;
     };
     {
         // No backups in the chosen folder: the sample backups are offered, then listed.
         auto delegate = homeOver(emptyRoot.path());
         ok &= save(delegate->window(), out, "home-none");
-        delegate->useSampleBackups();
+        delegate->recovery()->useSampleBackups();
         ok &= save(delegate->window(), out, "home-samples");
     }
     auto delegate = homeOver(samples);
+    auto* recovery = delegate->recovery();
     ok &= save(delegate->window(), out, "home-backups");
+    delegate->showJob(app::Job::Audiobooks);
+    ok &= save(delegate->window(), out, "audiobooks");
+    delegate->showJob(app::Job::Recovery);
     delegate->openLeftDrawer();
     ok &= save(delegate->resultDrawer(), out, "drawer");
     delegate->closeLeftDrawer();
 
     // The progress pane part-way through a scan, fed through the notification contract.
-    delegate->prepareResultView(delegate->deviceController().arrangedObjects().front());
+    recovery->prepareResultView(recovery->deviceController().arrangedObjects().front());
     for (int i = 0; i < 12; ++i) {
         auto n = std::make_shared<PRNoteNode>();
         n->setNoteContent("note " + std::to_string(i));
@@ -93,20 +98,22 @@ int main(int argc, char** argv) {
     }
     NotificationCenter::defaultCenter().post(ScanNotification::kProgress, 70LL);
     ok &= save(delegate->window(), out, "progress");
-    auto* rv = delegate->resultViewController();
+    auto* rv = recovery->resultViewController();
+    delegate->recoverySession().goHome();
     rv->releaseUIMemory();
-    delegate->showBackupListWindow();
-    delegate->showMainView();
+    rv->hide();
+    recovery->showBackupListWindow();
+    recovery->showMainView();
 
     // A real scan of the iPhone backup, ending on the Notes pane with a note's details.
-    const auto& rows = delegate->deviceController().arrangedObjects();
+    const auto& rows = recovery->deviceController().arrangedObjects();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i]->strDeviceName() == std::optional<std::string>("Anna's iPhone")) {
-            delegate->diskTableView()->selectRow(static_cast<int>(i));
+            recovery->diskTableView()->selectRow(static_cast<int>(i));
         }
     }
-    delegate->actScanIOSBackupFile();
-    settle(20000, [&] { return !delegate->isScanRunning(); });
+    recovery->actScanIOSBackupFile();
+    settle(20000, [&] { return !recovery->isScanRunning(); });
     rv->tableFor(Category::Note)->selectRow(1);
     rv->tableViewSetObjectValue(true);
     ok &= save(delegate->window(), out, "notes");
