@@ -9,7 +9,8 @@ PACKAGES="build-essential cmake pkg-config git
     libsqlite3-dev libplist-dev libssl-dev libminizip-dev zlib1g-dev libgtest-dev
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
     fonts-dejavu-core xdg-utils
-    desktop-file-utils appstream groff-base file dpkg-dev"
+    desktop-file-utils appstream groff-base file dpkg-dev
+    clang-format-14 clang-tidy-14"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -86,6 +86,7 @@ int runCommandLineInstead(const std::optional<std::string>& commandLineRoot) {
         args.push_back("backups");
     }
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) {
         argv.push_back(a.data());
     }

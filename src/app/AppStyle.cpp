@@ -11,6 +11,8 @@
 #include <QStyleFactory>
 #include <QSvgRenderer>
 
+#include <cmath>
+
 // The images live in a static library, whose resource registration nothing would pull in.
 static void initQuarrowResources() {
     Q_INIT_RESOURCE(quarrow);
@@ -34,14 +36,14 @@ QString resourcePathFor(const QString& name) {
 
 QFont uiFont(const QString& family, int points, bool bold) {
     QFont font(family);
-    font.setPixelSize(static_cast<int>(points * kPointToPixel + 0.5));
+    font.setPixelSize(static_cast<int>(std::lround(points * kPointToPixel)));
     font.setBold(bold);
     return font;
 }
 
 QFont systemFont(int points, bool bold) {
     QFont font = QApplication::font();
-    font.setPixelSize(static_cast<int>(points * kPointToPixel + 0.5));
+    font.setPixelSize(static_cast<int>(std::lround(points * kPointToPixel)));
     font.setBold(bold);
     return font;
 }

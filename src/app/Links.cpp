@@ -20,7 +20,7 @@ QString helpFolder() {
 
 QUrl helpPageUrl(const char* page) {
     const QString text = QString::fromUtf8(page);
-    const int hash = text.indexOf('#');
+    const auto hash = text.indexOf('#');
     const QString file = hash < 0 ? text : text.left(hash);
     QUrl url = QUrl::fromLocalFile(helpFolder() + "/" + file);
     if (hash >= 0) {

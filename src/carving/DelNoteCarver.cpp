@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -551,8 +552,7 @@ void pairNotes(const std::vector<PRNoteNodePtr>& noteArray, const std::vector<PR
                     if (!text) {
                         note->setNoteContent(noteValueArray[b]->noteValue());
                     } else if (last) {
-                        note->setNoteContent(std::move(text));
-                        text.reset();
+                        note->setNoteContent(std::exchange(text, std::nullopt));
                     } else {
                         note->setNoteContent(*text);
                     }

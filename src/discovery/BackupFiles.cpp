@@ -22,7 +22,7 @@ std::string BackupFiles::fileID(const DeviceFile& file) {
     }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(2 * length);
+    hex.reserve(std::size_t{2} * length);
     for (unsigned int i = 0; i < length; ++i) {
         hex += kHex[digest[i] >> 4];
         hex += kHex[digest[i] & 15];

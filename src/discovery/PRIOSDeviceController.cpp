@@ -202,7 +202,7 @@ void PRIOSDeviceController::addBackupsInRoot(const std::string& backupRoot) {
         if (name.empty() || name[0] == '.') {
             continue;
         }
-        addDeviceNodeByPath(backupRoot + "/" + name);
+        addDeviceNodeByPath(std::string(backupRoot).append("/").append(name));
     }
 }
 

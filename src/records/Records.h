@@ -27,11 +27,11 @@ public:
     OptText noteDate() const { return noteDate_.get(); }
     void setNoteDate(OptText value) { noteDate_.set(std::move(value)); }
     std::int32_t uid() const { return uid_.get(); }
-    void setUid(std::int32_t value) { uid_.set(std::move(value)); }
+    void setUid(std::int32_t value) { uid_.set(value); }
     bool bSelected() const { return bSelected_.get(); }
-    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    void setBSelected(bool value) { bSelected_.set(value); }
     bool bDeleted() const { return bDeleted_.get(); }
-    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    void setBDeleted(bool value) { bDeleted_.set(value); }
 
 private:
     Property<OptText> noteTitle_{std::string()};
@@ -49,7 +49,7 @@ public:
     const char* className() const override { return "PRContactNode"; }
 
     std::int32_t rowid() const { return rowid_.get(); }
-    void setRowid(std::int32_t value) { rowid_.set(std::move(value)); }
+    void setRowid(std::int32_t value) { rowid_.set(value); }
     OptText contactName() const { return contactName_.get(); }
     void setContactName(OptText value) { contactName_.set(std::move(value)); }
     OptText contactPhone() const { return contactPhone_.get(); }
@@ -72,9 +72,9 @@ public:
     OptText contactAdress() const { return contactAdress_.get(); }
     void setContactAdress(OptText value) { contactAdress_.set(std::move(value)); }
     bool bDeleted() const { return bDeleted_.get(); }
-    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    void setBDeleted(bool value) { bDeleted_.set(value); }
     bool bSelected() const { return bSelected_.get(); }
-    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    void setBSelected(bool value) { bSelected_.set(value); }
     // Each phone number on its own, as stored, in the order contactPhone holds them. contactPhone
     // runs them together with blanks, and numbers hold blanks themselves ("+1 (415) 555-0199"), so
     // whatever needs one number at a time (names for numbers, one vCard TEL line per number) reads
@@ -121,13 +121,13 @@ public:
     OptText messageType() const { return messageType_.get(); }
     void setMessageType(OptText value) { messageType_.set(std::move(value)); }
     bool bImessage() const { return bImessage_.get(); }
-    void setBImessage(bool value) { bImessage_.set(std::move(value)); }
+    void setBImessage(bool value) { bImessage_.set(value); }
     bool bSelected() const { return bSelected_.get(); }
-    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    void setBSelected(bool value) { bSelected_.set(value); }
     bool bDeleted() const { return bDeleted_.get(); }
-    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    void setBDeleted(bool value) { bDeleted_.set(value); }
     std::int32_t handle_id() const { return handle_id_.get(); }
-    void setHandle_id(std::int32_t value) { handle_id_.set(std::move(value)); }
+    void setHandle_id(std::int32_t value) { handle_id_.set(value); }
 
 private:
     Property<OptText> messageName_{std::string()};
@@ -159,13 +159,13 @@ public:
     OptText callType() const { return callType_.get(); }
     void setCallType(OptText value) { callType_.set(std::move(value)); }
     std::int32_t callTime() const { return callTime_.get(); }
-    void setCallTime(std::int32_t value) { callTime_.set(std::move(value)); }
+    void setCallTime(std::int32_t value) { callTime_.set(value); }
     OptText callDuration() const { return callDuration_.get(); }
     void setCallDuration(OptText value) { callDuration_.set(std::move(value)); }
     bool bSelected() const { return bSelected_.get(); }
-    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    void setBSelected(bool value) { bSelected_.set(value); }
     bool bDeleted() const { return bDeleted_.get(); }
-    void setBDeleted(bool value) { bDeleted_.set(std::move(value)); }
+    void setBDeleted(bool value) { bDeleted_.set(value); }
 
 private:
     Property<OptText> callName_{std::string()};
@@ -191,9 +191,9 @@ public:
     OptText filePath() const { return filePath_.get(); }
     void setFilePath(OptText value) { filePath_.set(std::move(value)); }
     bool bmov() const { return bmov_.get(); }
-    void setBmov(bool value) { bmov_.set(std::move(value)); }
+    void setBmov(bool value) { bmov_.set(value); }
     bool bSelected() const { return bSelected_.get(); }
-    void setBSelected(bool value) { bSelected_.set(std::move(value)); }
+    void setBSelected(bool value) { bSelected_.set(value); }
 
 private:
     Property<OptText> fileNodeName_{std::string()};
@@ -212,7 +212,7 @@ public:
     OptText noteValue() const { return noteValue_.get(); }
     void setNoteValue(OptText value) { noteValue_.set(std::move(value)); }
     std::int32_t uid() const { return uid_.get(); }
-    void setUid(std::int32_t value) { uid_.set(std::move(value)); }
+    void setUid(std::int32_t value) { uid_.set(value); }
 
 private:
     Property<OptText> noteValue_{std::string()};
@@ -228,9 +228,9 @@ public:
     OptText contactValue() const { return contactValue_.get(); }
     void setContactValue(OptText value) { contactValue_.set(std::move(value)); }
     std::int32_t valueType() const { return valueType_.get(); }
-    void setValueType(std::int32_t value) { valueType_.set(std::move(value)); }
+    void setValueType(std::int32_t value) { valueType_.set(value); }
     std::int32_t rowID() const { return rowID_.get(); }
-    void setRowID(std::int32_t value) { rowID_.set(std::move(value)); }
+    void setRowID(std::int32_t value) { rowID_.set(value); }
 
 private:
     Property<OptText> contactValue_{std::string()};
@@ -245,7 +245,7 @@ public:
     const char* className() const override { return "PRChatMessageNode"; }
 
     std::int32_t rowid() const { return rowid_.get(); }
-    void setRowid(std::int32_t value) { rowid_.set(std::move(value)); }
+    void setRowid(std::int32_t value) { rowid_.set(value); }
     OptText phoneValue() const { return phoneValue_.get(); }
     void setPhoneValue(OptText value) { phoneValue_.set(std::move(value)); }
 

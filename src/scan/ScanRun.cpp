@@ -25,7 +25,7 @@ void ScanRun::join() {
     }
 }
 
-void ScanRun::ScanIOSBackUpFilehand(std::string backupFolder) {
+void ScanRun::ScanIOSBackUpFilehand(const std::string& backupFolder) {
     for (const ScannerEntry& scanner : scanners_) {
         if (scanner.run) {
             scanner.run(*context_, backupFolder);

@@ -42,7 +42,7 @@ public:
     std::function<void()> onWorkerDone;
 
 private:
-    void ScanIOSBackUpFilehand(std::string backupFolder);
+    void ScanIOSBackUpFilehand(const std::string& backupFolder);
 
     NotificationCenter& nc_;
     std::function<void()> scanThreadFinish_;
