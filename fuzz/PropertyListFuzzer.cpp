@@ -2,7 +2,7 @@
 // checks nesting and expansion before libplist builds anything, then the lookups discovery makes.
 
 #include "QuietLog.h"
-#include "discovery/PropertyList.h"
+#include "platform/PropertyList.h"
 
 #include <cstddef>
 #include <cstdint>

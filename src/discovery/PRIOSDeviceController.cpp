@@ -1,9 +1,9 @@
 #include "PRIOSDeviceController.h"
 
-#include "PropertyList.h"
 #include "platform/Host.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Log.h"
+#include "platform/PropertyList.h"
 
 #include <algorithm>
 #include <cctype>

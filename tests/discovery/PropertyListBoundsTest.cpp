@@ -1,10 +1,10 @@
-#include "discovery/PropertyListBounds.h"
+#include "platform/PropertyListBounds.h"
 
 #include "DeviceDb.h"
 #include "discovery/PRIOSDeviceController.h"
-#include "discovery/PropertyList.h"
 #include "platform/Host.h"
 #include "platform/Log.h"
+#include "platform/PropertyList.h"
 #include "support/BackupBuilder.h"
 #include "support/TempDir.h"
 

@@ -5,11 +5,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quarrow {
 
 // A property-list dictionary read with libplist, XML and binary forms alike. Only the lookups that
-// discovery needs: texts and nested dictionaries.
+// backup discovery and the book library need: texts, nested dictionaries and arrays of them.
 class PropertyList {
 public:
     ~PropertyList();
@@ -26,6 +27,9 @@ public:
     std::optional<std::string> text(const std::string& key) const;
     // The dictionary at the key, or nothing. The result shares the node's owner.
     std::optional<PropertyList> dictionary(const std::string& key) const;
+    // The dictionaries of the array at the key, in order; elements of other kinds are left out.
+    // Empty when the key is missing or holds no array.
+    std::vector<PropertyList> dictionaries(const std::string& key) const;
 
 private:
     struct Owner;

@@ -143,4 +143,20 @@ std::optional<PropertyList> PropertyList::dictionary(const std::string& key) con
     return PropertyList(owner_, item);
 }
 
+std::vector<PropertyList> PropertyList::dictionaries(const std::string& key) const {
+    std::vector<PropertyList> out;
+    plist_t array = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
+    if (!array || plist_get_node_type(array) != PLIST_ARRAY) {
+        return out;
+    }
+    const std::uint32_t count = plist_array_get_size(array);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        plist_t item = plist_array_get_item(array, i);
+        if (item && plist_get_node_type(item) == PLIST_DICT) {
+            out.push_back(PropertyList(owner_, item));
+        }
+    }
+    return out;
+}
+
 } // namespace quarrow
