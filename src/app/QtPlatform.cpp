@@ -127,6 +127,32 @@ std::optional<std::string> QtAlertPresenter::runOpenPanel(const OpenPanelRequest
     });
 }
 
+std::optional<std::vector<std::string>> QtAlertPresenter::runOpenPanelForFiles(const OpenPanelRequest& request) {
+    return onGui<std::optional<std::vector<std::string>>>([&]() -> std::optional<std::vector<std::string>> {
+        QFileDialog panel(window_, qs(request.title.empty() ? request.message : request.title), qs(request.directory));
+        panel.setWindowModality(Qt::WindowModal);
+        panel.setAcceptMode(QFileDialog::AcceptOpen);
+        panel.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        if (!request.allowedFileTypes.empty()) {
+            // Both cases of each extension: name filters match case-sensitively on Linux.
+            QStringList patterns;
+            for (const auto& type : request.allowedFileTypes) {
+                patterns << "*." + qs(type).toLower() << "*." + qs(type).toUpper();
+            }
+            panel.setNameFilter("Books (" + patterns.join(' ') + ")");
+        }
+        positionAsSheet(&panel, window_);
+        if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) {
+            return std::nullopt;
+        }
+        std::vector<std::string> files;
+        for (const QString& file : panel.selectedFiles()) {
+            files.push_back(file.toStdString());
+        }
+        return files;
+    });
+}
+
 bool QtWorkspace::openURL(const std::string& url) {
     const QUrl u(qs(url));
     return u.isValid() && QDesktopServices::openUrl(u);

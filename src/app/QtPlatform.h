@@ -37,6 +37,7 @@ public:
     int runModal(const AlertRequest& request) override;
     std::optional<std::string> runSavePanel(const SavePanelRequest& request) override;
     std::optional<std::string> runOpenPanel(const OpenPanelRequest& request) override;
+    std::optional<std::vector<std::string>> runOpenPanelForFiles(const OpenPanelRequest& request) override;
 
 private:
     QPointer<QWidget> window_;

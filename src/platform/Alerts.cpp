@@ -4,6 +4,14 @@
 
 namespace quarrow {
 
+std::optional<std::vector<std::string>> AlertPresenter::runOpenPanelForFiles(const OpenPanelRequest& request) {
+    auto path = runOpenPanel(request);
+    if (!path) {
+        return std::nullopt;
+    }
+    return std::vector<std::string>{std::move(*path)};
+}
+
 int NonBlockingAlertPresenter::runModal(const AlertRequest& request) {
     std::fprintf(stderr, "%s\n", request.messageText.c_str());
     if (!request.informativeText.empty()) {
@@ -30,7 +38,29 @@ void ScriptedAlertPresenter::answerNextAlert(int buttonIndex) {
 
 void ScriptedAlertPresenter::answerNextPanel(std::optional<std::string> path) {
     std::lock_guard lock(mutex_);
-    panelAnswers_.push_back(std::move(path));
+    if (path) {
+        panelAnswers_.push_back({false, {std::move(*path)}});
+    } else {
+        panelAnswers_.push_back({true, {}});
+    }
+}
+
+void ScriptedAlertPresenter::answerNextPanelWithFiles(std::vector<std::string> paths) {
+    std::lock_guard lock(mutex_);
+    panelAnswers_.push_back({false, std::move(paths)});
+}
+
+std::optional<std::vector<std::string>> ScriptedAlertPresenter::nextPanelAnswer() {
+    ++panels_;
+    if (panelAnswers_.empty()) {
+        return std::nullopt;
+    }
+    PanelAnswer answer = std::move(panelAnswers_.front());
+    panelAnswers_.pop_front();
+    if (answer.cancelled) {
+        return std::nullopt;
+    }
+    return std::move(answer.paths);
 }
 
 int ScriptedAlertPresenter::runModal(const AlertRequest& request) {
@@ -46,17 +76,32 @@ int ScriptedAlertPresenter::runModal(const AlertRequest& request) {
 
 std::optional<std::string> ScriptedAlertPresenter::runSavePanel(const SavePanelRequest&) {
     std::lock_guard lock(mutex_);
-    ++panels_;
-    if (panelAnswers_.empty()) {
+    auto answer = nextPanelAnswer();
+    if (!answer || answer->empty()) {
         return std::nullopt;
     }
-    auto answer = panelAnswers_.front();
-    panelAnswers_.pop_front();
-    return answer;
+    return answer->front();
 }
 
 std::optional<std::string> ScriptedAlertPresenter::runOpenPanel(const OpenPanelRequest& request) {
-    return runSavePanel(SavePanelRequest{request.title, request.directory, {}});
+    std::lock_guard lock(mutex_);
+    openPanels_.push_back(request);
+    auto answer = nextPanelAnswer();
+    if (!answer || answer->empty()) {
+        return std::nullopt;
+    }
+    return answer->front();
+}
+
+std::optional<std::vector<std::string>> ScriptedAlertPresenter::runOpenPanelForFiles(const OpenPanelRequest& request) {
+    std::lock_guard lock(mutex_);
+    openPanels_.push_back(request);
+    return nextPanelAnswer();
+}
+
+std::vector<OpenPanelRequest> ScriptedAlertPresenter::openPanelsShown() const {
+    std::lock_guard lock(mutex_);
+    return openPanels_;
 }
 
 std::vector<AlertRequest> ScriptedAlertPresenter::alertsShown() const {

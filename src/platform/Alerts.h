@@ -25,6 +25,9 @@ struct OpenPanelRequest {
     std::string title;
     std::string directory;
     bool chooseDirectories = false;
+    std::string message;                       // shown above the files, when not empty
+    std::vector<std::string> allowedFileTypes; // extensions without the dot; empty allows every file
+    bool allowsMultipleSelection = false;      // for runOpenPanelForFiles
 };
 
 // Everything that waits for a person goes through here, so that tests and the command line can
@@ -37,6 +40,9 @@ public:
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> runSavePanel(const SavePanelRequest& request) = 0;
     virtual std::optional<std::string> runOpenPanel(const OpenPanelRequest& request) = 0;
+    // The chosen files, in the panel's order (several when the request allows it), or nothing when
+    // the user cancelled. By default the single-choice panel answers.
+    virtual std::optional<std::vector<std::string>> runOpenPanelForFiles(const OpenPanelRequest& request);
 };
 
 // For headless use: prints each alert on standard error and takes the default button; panels
@@ -54,19 +60,30 @@ class ScriptedAlertPresenter : public AlertPresenter {
 public:
     void answerNextAlert(int buttonIndex);
     void answerNextPanel(std::optional<std::string> path);
+    // For a panel that chooses files; a single-choice panel given this takes the first file.
+    void answerNextPanelWithFiles(std::vector<std::string> paths);
 
     int runModal(const AlertRequest& request) override;
     std::optional<std::string> runSavePanel(const SavePanelRequest& request) override;
     std::optional<std::string> runOpenPanel(const OpenPanelRequest& request) override;
+    std::optional<std::vector<std::string>> runOpenPanelForFiles(const OpenPanelRequest& request) override;
 
     std::vector<AlertRequest> alertsShown() const;
     std::size_t panelsShown() const;
+    std::vector<OpenPanelRequest> openPanelsShown() const;
 
 private:
+    std::optional<std::vector<std::string>> nextPanelAnswer();
+
     mutable std::mutex mutex_;
     std::deque<int> alertAnswers_;
-    std::deque<std::optional<std::string>> panelAnswers_;
+    struct PanelAnswer {
+        bool cancelled = true;
+        std::vector<std::string> paths;
+    };
+    std::deque<PanelAnswer> panelAnswers_;
     std::vector<AlertRequest> alerts_;
+    std::vector<OpenPanelRequest> openPanels_;
     std::size_t panels_ = 0;
 };
 
