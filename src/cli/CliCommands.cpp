@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 
+#include "BookCommand.h"
 #include "CommandHelp.h"
 #include "ExportCommand.h"
 #include "Json.h"
@@ -335,6 +336,7 @@ int run(int argc, char** argv) {
         {"backups", commandBackups},
         {"scan", commandScan},
         {"export", runExportCommand},
+        {"book", runBookCommand},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

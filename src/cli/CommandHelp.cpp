@@ -83,6 +83,34 @@ const std::vector<CommandHelp> kCommands = {
      "0 when everything was written; 1 when something could not be written (each failure is listed on "
      "standard error); 2 for bad usage or a backup that is not a folder.",
      "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
+    {"book",
+     "info FILE [--json] | text FILE [--chapter N | --page N] | list [--json] | import FILE... [--json] | "
+     "remove FILE...",
+     "read ebooks for the audiobook converter",
+     "FILE",
+     ArgumentKind::File,
+     "Works with the books the audiobook converter reads aloud: PDF, ePub, HTML (.html, .htm), plain text "
+     "and RTF files. The book file is only read, never changed. An ePub is unpacked into a private folder "
+     "under $XDG_CACHE_HOME/quarrow (~/.cache/quarrow) that is removed when the command ends; entries with "
+     "unsafe names are skipped, damaged ones leave their chapter out, and an archive that unpacks to more "
+     "than 512 MB is refused.\n\n"
+     "info prints what the import makes of the book: its title, author, kind, its pages (PDF) or chapters "
+     "(ePub, in reading order, with the titles of its table of contents) and whether it has a cover.\n\n"
+     "text prints the text that would be spoken: the whole book, or one chapter or page, counted from 1. "
+     "HTML and ePub chapters are turned into plain text; text files are read by their byte-order mark, "
+     "else as UTF-8, else as Windows-1252.\n\n"
+     "list prints the imported books the desktop application keeps between runs (saved in "
+     "$XDG_DATA_HOME/quarrow/imported-books) and the books of the system book library, when a home folder "
+     "copied from a Mac holds one. import adds books to that list and remove takes them off it.",
+     {{"--json", "", ArgumentKind::None,
+       "print JSON: for each book an object with file, bookName, kind, title, author, pages (a PDF's page "
+       "count, else null), chapters (an ePub's chapter count, else null), chapterList (number, name, title), "
+       "cover (true or false) and warning (a problem the book imported with, else null)."},
+      {"--chapter", "N", ArgumentKind::None, "with text: only chapter N of an ePub."},
+      {"--page", "N", ArgumentKind::None, "with text: only page N of a PDF."}},
+     "0 on success; 1 when a book cannot be read (the reason is on standard error); 2 for bad usage, or "
+     "a chapter or page the book does not have.",
+     "quarrow-cli book text ~/Books/Tale.epub --chapter 2"},
     {"help",
      "[COMMAND]",
      "show the help of quarrow-cli or of one command",
@@ -168,6 +196,8 @@ std::string completionFor(ArgumentKind kind) {
         return "COMPREPLY=($(compgen -W '" + std::string(kCategories) + "' -- \"$cur\"))";
     case ArgumentKind::Edition:
         return "COMPREPLY=($(compgen -W '" + std::string(kEditions) + "' -- \"$cur\"))";
+    case ArgumentKind::File:
+        return "compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"$cur\"))";
     case ArgumentKind::None:
         break;
     }
@@ -320,7 +350,9 @@ std::string bashCompletion() {
         out += "        esac\n";
         const std::string words = command.name == "help" ? commands : optionsOf(command.options) + " --help";
         out += "        if [[ \"$cur\" == -* ]] || [ " +
-               std::string(command.operandKind == ArgumentKind::Folder ? "0" : "1") +
+               std::string(command.operandKind == ArgumentKind::Folder || command.operandKind == ArgumentKind::File
+                               ? "0"
+                               : "1") +
                " -eq 1 ]; then\n"
                "            COMPREPLY=($(compgen -W '" +
                words +

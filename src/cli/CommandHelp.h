@@ -7,7 +7,7 @@
 namespace quarrow::cli {
 
 // What a word on the command line names, so that the shell can complete it.
-enum class ArgumentKind { None, Folder, Category, Edition };
+enum class ArgumentKind { None, Folder, Category, Edition, File };
 
 struct OptionHelp {
     std::string_view flag;     // "--root"
