@@ -1,17 +1,46 @@
 #include "AudiobookPage.h"
 
 #include "AppStyle.h"
+#include "BookGrid.h"
 
-#include <QFrame>
+#include "audiobook/BookFiles.h"
+#include "audiobook/BookImport.h"
+#include "platform/Alerts.h"
+#include "platform/Platform.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QShortcut>
+
+#include <algorithm>
 
 namespace quarrow::app {
 
-AudiobookPage::AudiobookPage(QWidget* parent) : QWidget(parent) {
+namespace {
+
+// How many problems the alert after an import names one by one; the rest are counted.
+constexpr std::size_t kProblemsNamed = 8;
+
+QString books(std::size_t n) {
+    return n == 1 ? QString("1 book") : QString("%1 books").arg(n);
+}
+
+} // namespace
+
+AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& options, QWidget* parent)
+    : QWidget(parent) {
     setObjectName("audiobookPage");
     setFixedSize(kSize);
+
+    std::optional<BookListStore> store;
+    if (options.bookListPath) {
+        store.emplace(*options.bookListPath);
+    }
+    library_ = std::make_unique<BookLibrary>(mainThread, ImportOptions{}, std::move(store));
 
     // The header band, as on the backup list.
     auto* header = new QLabel(this);
@@ -21,41 +50,226 @@ AudiobookPage::AudiobookPage(QWidget* parent) : QWidget(parent) {
     auto* title = textLabel(this, "audiobookTitlelab", "Audiobooks", uiFont("Lucida Grande", 26, true));
     title->setGeometry(24, 18, 500, 34);
     auto* subtitle =
-        textLabel(this, "audiobookSubtitlelab", "Turn ebooks into spoken audio files", uiFont("Lucida Grande", 13));
-    subtitle->setGeometry(25, 54, 560, 22);
+        textLabel(this, "audiobookSubtitlelab", "Import PDF, ePub, HTML, text and RTF books to read them aloud",
+                  uiFont("Lucida Grande", 13));
+    subtitle->setGeometry(25, 54, 640, 22);
     for (QLabel* l : {title, subtitle}) {
         QPalette p = l->palette();
         p.setColor(QPalette::WindowText, Qt::white);
         l->setPalette(p);
     }
 
-    auto* card = new QFrame(this);
-    card->setObjectName("comingCard");
-    card->setStyleSheet("QFrame#comingCard { background: white; border: 1px solid #d3dbe5; border-radius: 8px; }");
-    card->setGeometry(124, 150, 600, 270);
-    auto* layout = new QVBoxLayout(card);
-    layout->setContentsMargins(32, 28, 32, 26);
-    layout->setSpacing(12);
-    auto* heading = textLabel(card, "comingHeadinglab", "Coming in a later version", uiFont("Lucida Grande", 18, true));
-    layout->addWidget(heading);
-    auto* text = textLabel(card, "comingTextlab",
-                           "This part of Quarrow will import ebooks (ePub, PDF, HTML, plain text and RTF) and read "
-                           "them aloud into audio files, a chapter or a page at a time, with the voice, rate and "
-                           "volume you choose.\n\n"
-                           "It is being built and does nothing yet. Recovering notes from your device backups "
-                           "works today.",
-                           uiFont("Lucida Grande", 13));
-    text->setWordWrap(true);
-    QPalette muted = text->palette();
-    muted.setColor(QPalette::WindowText, kInkColor);
-    text->setPalette(muted);
-    layout->addWidget(text, 1);
-    backButton_ = new QPushButton("Back to Recovery", card);
-    backButton_->setObjectName("backToRecoveryBtn");
-    backButton_->setFont(uiFont("Lucida Grande", 12, true));
-    backButton_->setMinimumWidth(170);
-    layout->addWidget(backButton_, 0, Qt::AlignLeft);
-    connect(backButton_, &QPushButton::clicked, this, &AudiobookPage::backToRecoveryRequested);
+    // The view switch (imported books, system library) and the list's actions.
+    auto* bar = new QWidget(this);
+    bar->setGeometry(16, 104, kSize.width() - 32, 34);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(0);
+    booksButton_ = new QPushButton("My Books", bar);
+    booksButton_->setObjectName("booksBtn");
+    libraryButton_ = new QPushButton("Book Library", bar);
+    libraryButton_->setObjectName("purchasedBtn");
+    auto* views = new QButtonGroup(this);
+    for (QPushButton* b : {booksButton_, libraryButton_}) {
+        b->setCheckable(true);
+        b->setFont(uiFont("Lucida Grande", 12, true));
+        b->setMinimumWidth(130);
+        views->addButton(b);
+        barLayout->addWidget(b);
+    }
+    barLayout->addStretch(1);
+    removeButton_ = new QPushButton("Remove", bar);
+    removeButton_->setObjectName("removeBookBtn");
+    removeButton_->setToolTip("Take the selected books off the list (the files stay where they are)");
+    importButton_ = new QPushButton("Import Books…", bar);
+    importButton_->setObjectName("importBooksBtn");
+    importButton_->setToolTip("Choose PDF, ePub, HTML, text or RTF files to add (Ctrl+O)");
+    importButton_->setDefault(true);
+    for (QPushButton* b : {removeButton_, importButton_}) {
+        b->setFont(uiFont("Lucida Grande", 12, true));
+        b->setMinimumWidth(120);
+        barLayout->addSpacing(8);
+        barLayout->addWidget(b);
+    }
+
+    grid_ = new BookGridView(this);
+    grid_->setGeometry(16, 146, kSize.width() - 32, 370);
+    model_ = new BookGridModel(*library_, this);
+    grid_->setModel(model_);
+
+    status_ = textLabel(this, "bookStatuslab", QString(), uiFont("Lucida Grande", 12));
+    status_->setGeometry(18, 526, 520, 22);
+    QPalette muted = status_->palette();
+    muted.setColor(QPalette::WindowText, kMutedColor);
+    status_->setPalette(muted);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("importProgress");
+    progress_->setGeometry(kSize.width() - 16 - 260, 529, 260, 16);
+    progress_->setTextVisible(false);
+    progress_->hide();
+
+    bookMenu_ = new QMenu(this);
+    bookMenu_->setObjectName("bookMenu");
+    QAction* remove = bookMenu_->addAction("Remove from List");
+    remove->setObjectName("removeFromListAction");
+
+    connect(importButton_, &QPushButton::clicked, this, &AudiobookPage::importFiles);
+    connect(removeButton_, &QPushButton::clicked, this, &AudiobookPage::removeFromList);
+    connect(remove, &QAction::triggered, this, &AudiobookPage::removeFromList);
+    connect(booksButton_, &QPushButton::clicked, this, [this] { library_->ActClickBooks(); });
+    connect(libraryButton_, &QPushButton::clicked, this, [this] { library_->ActClickPurchased(); });
+    connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
+    connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = grid_->indexAt(at);
+        if (!index.isValid()) {
+            return;
+        }
+        if (!grid_->selectionModel()->isSelected(index)) {
+            grid_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        }
+        bookMenu_->popup(grid_->viewport()->mapToGlobal(at));
+    });
+    auto* open = new QShortcut(QKeySequence::Open, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(open, &QShortcut::activated, this, &AudiobookPage::importFiles);
+    auto* del = new QShortcut(QKeySequence::Delete, grid_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, &AudiobookPage::removeFromList);
+
+    library_->setReloadHandler([this] { reload(); });
+    // At start: the system library (its view first, as long as it has books), then the books kept
+    // from the last run.
+    startupJobs_ = 2;
+    library_->exportiBookStore(options.homeFolder, [this] {
+        if (library_->imageArray().empty()) {
+            library_->ActClickBooks();
+        }
+        startupJobDone();
+    });
+    library_->restoreSavedBooks([this] { startupJobDone(); });
+    reload();
+}
+
+AudiobookPage::~AudiobookPage() {
+    // The worker stops after the book it is reading; nothing it hands over reaches the widgets.
+    library_.reset();
+}
+
+void AudiobookPage::startupJobDone() {
+    --startupJobs_;
+    updateButtons();
+}
+
+void AudiobookPage::reload() {
+    model_->reload();
+    grid_->setEmptyText(library_->biBooks() ? "The book library holds no books."
+                                            : "No books yet.\nChoose Import Books… to add PDF, ePub, HTML, "
+                                              "text or RTF files; each book's text is what will be read aloud.");
+    updateButtons();
+}
+
+void AudiobookPage::updateButtons() {
+    const std::size_t imported = library_->otherBookArray().size();
+    const std::size_t library = library_->imageArray().size();
+    booksButton_->setText(imported ? QString("My Books (%1)").arg(imported) : QString("My Books"));
+    libraryButton_->setText(QString("Book Library (%1)").arg(library));
+    // The system library's view only exists when there is one: on most Linux homes there is not,
+    // and then it is not mentioned at all.
+    libraryButton_->setVisible(library > 0 || library_->biBooks());
+    booksButton_->setChecked(!library_->biBooks());
+    libraryButton_->setChecked(library_->biBooks());
+    removeButton_->setEnabled(grid_->selectionModel()->hasSelection());
+    importButton_->setEnabled(!importing_);
+}
+
+void AudiobookPage::importFiles() {
+    if (importing_) {
+        return;
+    }
+    const auto chosen = Platform::current().alerts().runOpenPanelForFiles(importFilesPanelRequest());
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    importPaths(*chosen);
+}
+
+void AudiobookPage::importPaths(std::vector<std::string> paths) {
+    if (importing_ || paths.empty()) {
+        return;
+    }
+    importing_ = true;
+    const std::size_t total = paths.size();
+    progress_->setRange(0, static_cast<int>(total));
+    progress_->setValue(0);
+    progress_->show();
+    status_->setText(QString("Importing %1…").arg(books(total)));
+    updateButtons();
+    BookLibrary::ImportCallbacks callbacks;
+    callbacks.progress = [this](std::size_t done, std::size_t all) {
+        progress_->setValue(static_cast<int>(done));
+        if (done < all) {
+            status_->setText(QString("Importing %1 of %2…").arg(done + 1).arg(all));
+        }
+    };
+    callbacks.finished = [this, total](std::vector<ImportProblem> problems) {
+        importing_ = false;
+        progress_->hide();
+        const auto failed = static_cast<std::size_t>(
+            std::count_if(problems.begin(), problems.end(), [](const ImportProblem& p) { return !p.imported; }));
+        status_->setText(failed == 0 ? QString("%1 imported.").arg(books(total - failed))
+                                     : QString("%1 imported, %2 not.").arg(books(total - failed)).arg(failed));
+        updateButtons();
+        showProblems(problems, total);
+        emit importFinished();
+    };
+    library_->importFiles(std::move(paths), std::move(callbacks));
+}
+
+void AudiobookPage::showProblems(const std::vector<ImportProblem>& problems, std::size_t chosen) {
+    if (problems.empty()) {
+        return;
+    }
+    const auto failed = static_cast<std::size_t>(
+        std::count_if(problems.begin(), problems.end(), [](const ImportProblem& p) { return !p.imported; }));
+    AlertRequest alert;
+    if (failed == 0) {
+        alert.messageText = problems.size() == 1
+                                ? "A book was imported with a problem."
+                                : std::to_string(problems.size()) + " books were imported with problems.";
+    } else if (failed == chosen) {
+        alert.messageText = failed == 1 ? "The book could not be imported." : "None of the books could be imported.";
+    } else {
+        alert.messageText =
+            std::to_string(failed) + " of the " + std::to_string(chosen) + " chosen files could not be imported.";
+    }
+    for (std::size_t i = 0; i < problems.size() && i < kProblemsNamed; ++i) {
+        const std::string name(lastPathComponent(problems[i].path));
+        alert.informativeText += (i ? "\n" : "") + name + ": " + problems[i].message;
+    }
+    if (problems.size() > kProblemsNamed) {
+        alert.informativeText += "\n… and " + std::to_string(problems.size() - kProblemsNamed) + " more.";
+    }
+    alert.buttons = {" Ok "};
+    Platform::current().alerts().runModal(alert);
+}
+
+void AudiobookPage::removeFromList() {
+    std::vector<int> rows;
+    for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes()) {
+        rows.push_back(index.row());
+    }
+    if (rows.empty()) {
+        return;
+    }
+    // From the last, so that each index still names its book.
+    std::sort(rows.rbegin(), rows.rend());
+    const int next = rows.back();
+    for (const int row : rows) {
+        library_->removeFromList(static_cast<std::size_t>(row));
+    }
+    status_->setText(QString("%1 removed from the list.").arg(books(rows.size())));
+    if (model_->rowCount() > 0) {
+        grid_->setCurrentIndex(model_->index(std::min(next, model_->rowCount() - 1)));
+    }
+    updateButtons();
 }
 
 } // namespace quarrow::app

@@ -1,29 +1,92 @@
 #pragma once
 
+#include "audiobook/BookLibrary.h"
+
 #include <QWidget>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QMenu;
+class QProgressBar;
 class QPushButton;
+
+namespace quarrow {
+class MainThread;
+}
 
 namespace quarrow::app {
 
-// The Audiobooks job's page in the main window. The job (importing ebooks and reading them aloud
-// into audio files) is not built yet: until it is, the page says so plainly and offers the way back
-// to the recovery job. The shell owns the page and shows it when the job switcher asks for it.
+class BookGridModel;
+class BookGridView;
+
+struct AudiobookOptions {
+    // Where the system book library is looked for (its folder under this home).
+    std::string homeFolder;
+    // Where the imported books are kept between runs; nothing keeps no list.
+    std::optional<std::string> bookListPath;
+};
+
+// The Audiobooks job's page: the books to read aloud as covers on shelves, in two views (the
+// imported books, and the system book library when the home folder holds one), the import through a
+// multi-select open panel, and removal from the list. Files are read on the library's worker; the
+// page shows each book as soon as it is read and the import's progress below the grid.
 class AudiobookPage : public QWidget {
     Q_OBJECT
 public:
     static constexpr QSize kSize{849, 560};
 
-    explicit AudiobookPage(QWidget* parent = nullptr);
+    AudiobookPage(MainThread& mainThread, const AudiobookOptions& options, QWidget* parent = nullptr);
+    ~AudiobookPage() override;
 
     QSize contentSize() const { return kSize; }
-    QPushButton* backButton() const { return backButton_; }
+
+    BookLibrary& library() { return *library_; }
+    BookGridView* bookGrid() const { return grid_; }
+    BookGridModel* bookModel() const { return model_; }
+    QPushButton* importButton() const { return importButton_; }
+    QPushButton* removeButton() const { return removeButton_; }
+    QPushButton* booksButton() const { return booksButton_; }
+    QPushButton* libraryButton() const { return libraryButton_; }
+    QProgressBar* importProgress() const { return progress_; }
+    QLabel* statusLabel() const { return status_; }
+    QMenu* bookMenu() const { return bookMenu_; }
+
+    // Asks for books in the open panel and imports the chosen ones on the worker.
+    void importFiles();
+    // Imports the given files on the worker (what the panel's choice leads to).
+    void importPaths(std::vector<std::string> paths);
+    bool isImporting() const { return importing_; }
+    // Takes the selected books off the list.
+    void removeFromList();
+    // Whether the start-up reads (system library, saved list) have ended.
+    bool isReady() const { return startupJobs_ == 0; }
 
 signals:
-    void backToRecoveryRequested();
+    // Each import's end, after its problems were shown.
+    void importFinished();
 
 private:
-    QPushButton* backButton_ = nullptr;
+    void reload();
+    void updateButtons();
+    void showProblems(const std::vector<ImportProblem>& problems, std::size_t chosen);
+    void startupJobDone();
+
+    std::unique_ptr<BookLibrary> library_;
+    BookGridModel* model_ = nullptr;
+    BookGridView* grid_ = nullptr;
+    QPushButton* importButton_ = nullptr;
+    QPushButton* removeButton_ = nullptr;
+    QPushButton* booksButton_ = nullptr;
+    QPushButton* libraryButton_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    QMenu* bookMenu_ = nullptr;
+    bool importing_ = false;
+    int startupJobs_ = 0;
 };
 
 } // namespace quarrow::app

@@ -9,6 +9,7 @@
 #include "RecoveryPage.h"
 #include "WelcomeWindow.h"
 
+#include "audiobook/BookListStore.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
@@ -39,12 +40,14 @@ QuarrowAppDelegate::QuarrowAppDelegate(const AppOptions& options) : session_(Pla
 
     jobSwitcher_ = new JobSwitcher(window_);
     recovery_ = new RecoveryPage(session_, *this, options, window_);
-    audiobooks_ = new AudiobookPage(window_);
+    AudiobookOptions books;
+    books.homeFolder = Platform::current().host().homeFolder();
+    books.bookListPath = options.bookListPath.value_or(BookListStore::defaultPath(books.homeFolder));
+    audiobooks_ = new AudiobookPage(Platform::current().mainThread(), books, window_);
     for (QWidget* page : {static_cast<QWidget*>(recovery_), static_cast<QWidget*>(audiobooks_)}) {
         page->move(0, JobSwitcher::kHeight);
     }
     QObject::connect(jobSwitcher_, &JobSwitcher::jobChosen, this, &QuarrowAppDelegate::showJob);
-    QObject::connect(audiobooks_, &AudiobookPage::backToRecoveryRequested, this, [this] { showJob(Job::Recovery); });
     QObject::connect(recovery_, &RecoveryPage::contentSizeChanged, this, [this] { fitWindowToJob(); });
     QObject::connect(recovery_, &RecoveryPage::selectionChanged, this, [this] { fillDrawer(); });
     QObject::connect(recovery_, &RecoveryPage::backupRootChanged, this, [this] { updatePreferences(); });

@@ -30,6 +30,9 @@ struct AppOptions {
     QString sampleRoot;
     // Which scanners a scan runs (--edition on the command line).
     Edition edition = Edition::Notes;
+    // Where the Audiobooks page keeps its imported books between runs; nothing: the user's data
+    // folder ($XDG_DATA_HOME/quarrow/imported-books).
+    std::optional<std::string> bookListPath;
 };
 
 // The application's shell: the main window with the job switcher over the two jobs' pages, the
