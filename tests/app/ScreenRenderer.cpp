@@ -5,6 +5,9 @@
 
 #include "AboutWindow.h"
 #include "AppStyle.h"
+#include "AudiobookPage.h"
+#include "BookFixtures.h"
+#include "BookGrid.h"
 #include "FeedbackWindow.h"
 #include "MainWindow.h"
 #include "PRResultViewController.h"
@@ -13,12 +16,14 @@
 #include "RecoveryPage.h"
 #include "WelcomeWindow.h"
 
+#include "audiobook/BookListStore.h"
 #include "platform/NotificationCenter.h"
 #include "records/ScanNotifications.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTableView>
 
 #include <cstdio>
@@ -38,12 +43,54 @@ void settle(int ms, const std::function<bool()>& until = {}) {
     }
 }
 
-bool save(QWidget* w, const QString& dir, const char* name) {
-    settle(50);
+bool save(QWidget* w, const QString& dir, const char* name, bool settleFirst = true) {
+    if (settleFirst) {
+        settle(50);
+    }
     const QString path = dir + "/" + name + ".png";
     const bool ok = w->grab().save(path);
     std::fprintf(ok ? stdout : stderr, ok ? "%s\n" : "could not write %s\n", qPrintable(path));
     return ok;
+}
+
+// A shelf of generated books for the Audiobooks page: ePubs with covers, a PDF, the other kinds
+// without covers of their own. Answers the file that lists them as the page's saved list.
+std::string makeBookShelf(const QTemporaryDir& dir) {
+    using namespace quarrow::fixtures;
+    std::vector<std::string> paths;
+    auto path = [&](const char* name) {
+        paths.push_back(dir.filePath(name).toStdString());
+        return paths.back();
+    };
+    auto write = [](const std::string& p, const std::string& bytes) {
+        QFile f(QString::fromStdString(p));
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        }
+    };
+    const struct {
+        const char* file;
+        const char* title;
+        unsigned colour;
+    } epubs[] = {{"The Lighthouse Keeper.epub", "The Lighthouse Keeper", 0x2f5d7c},
+                 {"Contes de la lune.epub", "Contes de la lune", 0x8c3b2a},
+                 {"A Year of Gardens.epub", "A Year of Gardens", 0x4e7a3a}};
+    for (const auto& e : epubs) {
+        EpubSpec spec = threeChapterBook();
+        spec.title = e.title;
+        spec.coverPng = makePng(68, 100, e.colour);
+        writeZip(path(e.file), epubFiles(spec));
+    }
+    write(path("Field Notes.pdf"), makePdf({{{"Field Notes", "", "Chapter one", "The morning was grey and still.",
+                                              "We walked the length of the marsh."}},
+                                            {{"Chapter two"}}},
+                                           "Field Notes", "M. Reed"));
+    write(path("Letters Home.txt"), "Dear all,\nThe journey went well.\n");
+    write(path("Recipes.rtf"), "{\\rtf1\\ansi {\\fonttbl\\f0 Times;}\\f0 Bread\\par Flour, water, salt.}");
+    write(path("Short Stories.html"), "<html><body><h1>Short Stories</h1><p>Once&nbsp;upon a time.</p></body></html>");
+    const std::string list = dir.filePath("imported-books").toStdString();
+    BookListStore(list).save(paths);
+    return list;
 }
 
 } // namespace
@@ -62,11 +109,14 @@ int main(int argc, char** argv) {
 
     apptest::PlatformScope platform;
     QTemporaryDir emptyRoot;
+    QTemporaryDir bookDir;
+    const std::string shelf = makeBookShelf(bookDir);
     const QString samples = QString::fromUtf8(QUARROW_SAMPLE_ROOT);
-    auto homeOver = [&](const QString& root) {
+    auto homeOver = [&](const QString& root, const std::string& books = {}) {
         app::AppOptions options;
         options.commandLineRoot = root.toStdString();
         options.sampleRoot = samples;
+        options.bookListPath = books.empty() ? emptyRoot.filePath("no-books").toStdString() : books;
         auto delegate = std::make_unique<app::QuarrowAppDelegate>(options);
         delegate->window()->show();
         delegate->recovery()->showIphoneDiskView();
@@ -78,12 +128,25 @@ int main(int argc, char** argv) {
         ok &= save(delegate->window(), out, "home-none");
         delegate->recovery()->useSampleBackups();
         ok &= save(delegate->window(), out, "home-samples");
+        // The Audiobooks page on a first start: nothing imported, no system library.
+        delegate->showJob(app::Job::Audiobooks);
+        settle(5000, [&] { return delegate->audiobooks()->isReady(); });
+        ok &= save(delegate->window(), out, "audiobooks-empty");
     }
-    auto delegate = homeOver(samples);
+    auto delegate = homeOver(samples, shelf);
     auto* recovery = delegate->recovery();
     ok &= save(delegate->window(), out, "home-backups");
     delegate->showJob(app::Job::Audiobooks);
+    auto* books = delegate->audiobooks();
+    settle(20000, [&] { return books->isReady(); });
+    books->bookGrid()->setFocus();
+    books->bookGrid()->setCurrentIndex(books->bookModel()->index(1));
     ok &= save(delegate->window(), out, "audiobooks");
+    // The import's progress as it shows when it starts (grabbed before any book is handed over).
+    books->importPaths(BookListStore(shelf).load());
+    ok &= save(delegate->window(), out, "audiobooks-importing", false);
+    settle(10000, [&] { return !books->isImporting(); });
+    ok &= save(delegate->window(), out, "audiobooks-imported");
     delegate->showJob(app::Job::Recovery);
     delegate->openLeftDrawer();
     ok &= save(delegate->resultDrawer(), out, "drawer");
