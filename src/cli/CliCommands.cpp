@@ -170,6 +170,10 @@ void printReadableNotes(const std::vector<PRNoteNodePtr>& notes) {
 void printReadableLists(const RecoverySession& session) {
     const ResultCollection& c = session.collection();
     const auto text = [](const OptText& t) { return t.value_or(""); };
+    // The other party: the contact's name with the number, or the number alone.
+    const auto who = [&text](const OptText& name, const OptText& phone) {
+        return text(name).empty() ? text(phone) : text(name) + " (" + text(phone) + ")";
+    };
     for (Category category : kAllCategories) {
         if (!session.categoryRan(category)) {
             continue;
@@ -189,8 +193,8 @@ void printReadableLists(const RecoverySession& session) {
             });
             break;
         case Category::Message:
-            printReadableList("Messages", c.messageArray(), [&text](const PRMessageNode& r) {
-                return text(r.messageDate()) + "  " + text(r.messagePhone()) + "  " +
+            printReadableList("Messages", c.messageArray(), [&text, &who](const PRMessageNode& r) {
+                return text(r.messageDate()) + "  " + who(r.messageName(), r.messagePhone()) + "  " +
                        visibleText(text(r.messageContent()));
             });
             break;
@@ -198,8 +202,9 @@ void printReadableLists(const RecoverySession& session) {
             printReadableNotes(c.noteArray());
             break;
         case Category::CallHistory:
-            printReadableList("Call History", c.callHistoryArray(), [&text](const PRCallHistoryNode& r) {
-                return text(r.callDate()) + "  " + text(r.callPhone()) + "  " + text(r.callDuration());
+            printReadableList("Call History", c.callHistoryArray(), [&text, &who](const PRCallHistoryNode& r) {
+                return text(r.callDate()) + "  " + text(r.callType()) + "  " + who(r.callName(), r.callPhone()) + "  " +
+                       text(r.callDuration());
             });
             break;
         }
@@ -210,7 +215,7 @@ int commandScan(const std::vector<std::string>& args) {
     std::optional<std::string> folder;
     ScanOutput output = ScanOutput::Readable;
     bool showProgress = false;
-    Edition edition = Edition::Notes;
+    std::optional<Edition> edition;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--json") {
@@ -219,13 +224,10 @@ int commandScan(const std::vector<std::string>& args) {
             showProgress = true;
         } else if (arg == "--summary") {
             output = ScanOutput::Summary;
-        } else if (arg == "--edition") {
-            const auto chosen = i + 1 < args.size() ? editionNamed(args[i + 1]) : std::nullopt;
-            if (!chosen) {
+        } else if (const auto read = readEditionOption(args, i, edition); read != EditionOption::NotOne) {
+            if (read == EditionOption::Bad) {
                 return usageError("--edition needs notes or full");
             }
-            edition = *chosen;
-            ++i;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return usageError("unknown option for scan: " + arg);
         } else if (folder) {
@@ -242,7 +244,7 @@ int commandScan(const std::vector<std::string>& args) {
     }
     NotificationCenter& nc = Platform::current().notificationCenter();
     RecoverySession session(nc);
-    session.setEdition(edition);
+    session.setEdition(edition.value_or(Edition::Notes));
     std::vector<long long> progress;
     if (showProgress) {
         // Progress is posted on the scan's worker, which the bar follows as it goes.
@@ -297,6 +299,23 @@ std::optional<Edition> editionNamed(const std::string& name) {
         return Edition::Full;
     }
     return std::nullopt;
+}
+
+EditionOption readEditionOption(const std::vector<std::string>& args, std::size_t& i, std::optional<Edition>& edition) {
+    if (args[i] == "--all") {
+        edition = Edition::Full;
+        return EditionOption::Read;
+    }
+    if (args[i] != "--edition") {
+        return EditionOption::NotOne;
+    }
+    const auto chosen = i + 1 < args.size() ? editionNamed(args[i + 1]) : std::nullopt;
+    if (!chosen) {
+        return EditionOption::Bad;
+    }
+    edition = *chosen;
+    ++i;
+    return EditionOption::Read;
 }
 
 int run(int argc, char** argv) {

@@ -16,6 +16,11 @@ int run(int argc, char** argv);
 // The edition an --edition argument names: "notes" or "full".
 std::optional<Edition> editionNamed(const std::string& name);
 
+// Reads an edition option at args[i]: --all (every category, the full edition) or --edition NAME
+// (moving i past NAME). The commands that scan share it.
+enum class EditionOption { NotOne, Read, Bad };
+EditionOption readEditionOption(const std::vector<std::string>& args, std::size_t& i, std::optional<Edition>& edition);
+
 // Prints the usage text on the stream's file.
 void printUsage(std::FILE* out);
 

@@ -33,8 +33,8 @@ const std::vector<CommandHelp> kCommands = {
      "0 when the root was looked at (also when it holds no backup); 2 for bad usage.",
      "quarrow-cli backups --root ~/Backups --json"},
     {"scan",
-     "BACKUP_FOLDER [--json | --summary] [--progress] [--edition notes|full]",
-     "scan one backup for existing and deleted notes",
+     "BACKUP_FOLDER [--json | --summary] [--progress] [--all | --edition notes|full]",
+     "scan one backup for existing and deleted notes, or with --all for every category",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
      "Scans one backup folder exactly as the desktop application does: the notes that still exist are read "
@@ -43,13 +43,17 @@ const std::vector<CommandHelp> kCommands = {
      "removed when the scan ends.\n\n"
      "The text output lists each note with its title, date and readable text; deleted notes are marked "
      "[deleted]. Control characters in names and texts are shown as escapes such as \\x1b.\n\n"
+     "With --all the scan reads every category: the photos and videos (pictures and films of 50,000 bytes "
+     "or more, by name and size), the contacts of the address book with their numbers, e-mail addresses, "
+     "addresses and home pages, the messages with the name of each sender found through the contacts, the "
+     "call history, and the notes. The text output then lists each category under its own heading.\n\n"
      "A folder without a notes database, or with a damaged one, is scanned like any other: log lines on "
      "standard error, exit status 0.",
      {{"--json", "", ArgumentKind::None,
        "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
        "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
        "bDeleted."},
-      {"--summary", "", ArgumentKind::None, "print the JSON object without the notes."},
+      {"--summary", "", ArgumentKind::None, "print the JSON object without the records."},
       {"--progress", "", ArgumentKind::None,
        "show the progress on standard error: a bar when standard error is a terminal, otherwise one "
        "percentage per line."},
@@ -57,11 +61,14 @@ const std::vector<CommandHelp> kCommands = {
        "which scanners run: notes (the default) reads the notes and rebuilds the deleted ones; full runs every "
        "scanner this build has, in the order of their progress values, and the JSON output then holds one "
        "list per category that was scanned (\"PhotoAndVideo\", \"Contacts\", \"Messages\", \"Notes\", "
-       "\"CallHistory\")."}},
+       "\"CallHistory\")."},
+      {"--all", "", ArgumentKind::None,
+       "scan every category, the same as --edition full; the application's preference \"Scan every category\" "
+       "does the same."}},
      "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder.",
      "quarrow-cli scan --progress ~/Backups/0123456789abcdef0123456789abcdef01234567"},
     {"export",
-     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--edition notes|full]",
+     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--all | --edition notes|full]",
      "export the records of one backup into a folder",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
@@ -78,8 +85,10 @@ const std::vector<CommandHelp> kCommands = {
       {"--deleted-only", "", ArgumentKind::None, "tick only the records the scan found deleted."},
       {"--category", "NAME", ArgumentKind::Category,
        "tick records of this category only: Notes, Contacts, Messages, CallHistory or Photo&Video. Repeat it, "
-       "or join names with commas. Without it, every category is ticked."},
-      {"--edition", "NAME", ArgumentKind::Edition, "which scanners the scan runs, as for scan: notes or full."}},
+       "or join names with commas. Without it, every category is ticked. Naming a category that the notes "
+       "edition does not scan, without --all or --edition, scans every category."},
+      {"--edition", "NAME", ArgumentKind::Edition, "which scanners the scan runs, as for scan: notes or full."},
+      {"--all", "", ArgumentKind::None, "scan every category, the same as --edition full."}},
      "0 when everything was written; 1 when something could not be written (each failure is listed on "
      "standard error); 2 for bad usage or a backup that is not a folder.",
      "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
@@ -220,9 +229,11 @@ const CommandHelp* findCommandHelp(std::string_view name) {
 }
 
 std::string overviewText() {
-    std::string out = "Usage: quarrow-cli COMMAND [ARGUMENTS]\n"
-                      "       quarrow-cli --version\n\n"
-                      "Recovers notes from iOS device backups. The backup is never modified.\n\nCommands:\n";
+    std::string out =
+        "Usage: quarrow-cli COMMAND [ARGUMENTS]\n"
+        "       quarrow-cli --version\n\n"
+        "Recovers notes, and with --all also contacts, messages, call history, photos and videos, from iOS\n"
+        "device backups. The backup is never modified.\n\nCommands:\n";
     for (const auto& command : kCommands) {
         out += "  quarrow-cli " + std::string(command.name) + " " + std::string(command.synopsis) + "\n";
         out += wrapped(command.summary, 6);
@@ -319,7 +330,8 @@ std::string applicationManPage(std::string_view version) {
            "yet; its page says so.\n";
     out += ".SH OPTIONS\n.TP\n\\fB\\-\\-root\\fR \\fIDIR\\fR\nlist the device backups in \\fIDIR\\fR.\n"
            ".TP\n\\fB\\-\\-edition\\fR \\fInotes\\fR|\\fIfull\\fR\nwhich scanners a scan runs: the notes ones (the "
-           "default), or every scanner this build has.\n";
+           "default), or every scanner this build has. The preference \\(lqScan every category\\(rq does the same "
+           "and is remembered; the option wins for the run it starts.\n";
     out += ".SH ENVIRONMENT\n.TP\n.B QUARROW_BACKUP_ROOT\nthe backup root, unless a folder was chosen in the "
            "application.\n";
     return out + ".SH SEE ALSO\n\\fBquarrow\\-cli\\fR(1), \\fBidevicebackup2\\fR(1)\n";

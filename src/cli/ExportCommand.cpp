@@ -24,7 +24,9 @@ struct Options {
     std::string exportFolder;
     bool deletedOnly = false;
     std::set<Category> categories;
-    Edition edition = Edition::Notes;
+    std::optional<Edition> edition;
+    // Whether --category named the categories (else every category is ticked).
+    bool categoriesNamed = false;
 };
 
 int usageError(const std::string& message) {
@@ -49,13 +51,10 @@ int parse(const std::vector<std::string>& args, Options& options) {
             haveTarget = true;
         } else if (arg == "--deleted-only") {
             options.deletedOnly = true;
-        } else if (arg == "--edition") {
-            const auto chosen = i + 1 < args.size() ? editionNamed(args[i + 1]) : std::nullopt;
-            if (!chosen) {
+        } else if (const auto read = readEditionOption(args, i, options.edition); read != EditionOption::NotOne) {
+            if (read == EditionOption::Bad) {
                 return usageError("--edition needs notes or full");
             }
-            options.edition = *chosen;
-            ++i;
         } else if (arg == "--category") {
             if (i + 1 >= args.size()) {
                 return usageError("--category needs Notes, Contacts, Messages, CallHistory or Photo&Video");
@@ -92,7 +91,8 @@ int parse(const std::vector<std::string>& args, Options& options) {
     if (!haveTarget) {
         return usageError("export needs --to DIR, the export folder to write");
     }
-    if (options.categories.empty()) {
+    options.categoriesNamed = !options.categories.empty();
+    if (!options.categoriesNamed) {
         options.categories.insert(std::begin(kAllCategories), std::end(kAllCategories));
     }
     return 0;
@@ -128,6 +128,21 @@ void tickPhotos(ResultCollection& collection, bool deletedOnly) {
     }
 }
 
+// The edition the export scans with: the one chosen; else the notes edition, unless --category
+// names a category only the full edition scans (asking for the contacts means scanning them).
+Edition exportEdition(const Options& options) {
+    if (options.edition) {
+        return *options.edition;
+    }
+    const auto notes = categoriesOf(ScannerRegistry::shared().edition(Edition::Notes));
+    for (const Category c : options.categories) {
+        if (options.categoriesNamed && !notes.contains(c)) {
+            return Edition::Full;
+        }
+    }
+    return Edition::Notes;
+}
+
 } // namespace
 
 int runExportCommand(const std::vector<std::string>& args) {
@@ -147,9 +162,17 @@ int runExportCommand(const std::vector<std::string>& args) {
     const std::string exportFolder = ec ? options.exportFolder : absolute.lexically_normal().string();
 
     RecoverySession session(Platform::current().notificationCenter());
-    session.setEdition(options.edition);
+    session.setEdition(exportEdition(options));
     if (!session.runScan(options.backupFolder)) {
         return usageError("not a folder: " + options.backupFolder);
+    }
+    for (const Category c : options.categories) {
+        if (options.categoriesNamed && !session.categoryRan(c)) {
+            const std::string name(categoryListName(c));
+            std::fprintf(stderr, "quarrow-cli: export: %s were not scanned: %s\n", name.c_str(),
+                         session.edition() == Edition::Notes ? "the notes edition leaves them out (use --all)"
+                                                             : "this build has no scanner for them");
+        }
     }
     ResultCollection& collection = session.collection();
     const auto has = [&](Category c) { return options.categories.contains(c); };
