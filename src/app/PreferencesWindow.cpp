@@ -2,10 +2,12 @@
 
 #include "AppStyle.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace quarrow::app {
@@ -13,7 +15,7 @@ namespace quarrow::app {
 PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
     setObjectName("prefernceWindow");
     setWindowTitle("Preferences");
-    setFixedSize(520, 260);
+    setFixedSize(520, 380);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 18, 20, 18);
 
@@ -49,12 +51,34 @@ PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
     g->addLayout(buttons);
     layout->addWidget(group);
 
+    auto* scan = new QGroupBox("Scan", this);
+    scan->setFont(uiFont("Lucida Grande", 12, true));
+    auto* s = new QVBoxLayout(scan);
+    everyCategory_ = new QCheckBox("Scan every category", scan);
+    everyCategory_->setObjectName("scanEveryCategory");
+    everyCategory_->setFont(uiFont("Lucida Grande", 12));
+    auto* scanHint = new QLabel("Besides the notes, a scan also reads the contacts, messages, call history, photos "
+                                "and videos. Off, it reads the notes alone, which is quicker.",
+                                scan);
+    scanHint->setFont(uiFont("Lucida Grande", 11));
+    scanHint->setWordWrap(true);
+    scanHint->setPalette(p);
+    s->addWidget(everyCategory_);
+    s->addWidget(scanHint);
+    layout->addWidget(scan);
+    connect(everyCategory_, &QCheckBox::toggled, this, &PreferencesWindow::scanEveryCategoryChanged);
+
     converterArea_ = new QVBoxLayout;
     layout->addLayout(converterArea_);
     layout->addStretch(1);
 
     connect(choose_, &QPushButton::clicked, this, &PreferencesWindow::chooseBackupFolder);
     connect(useDefault_, &QPushButton::clicked, this, &PreferencesWindow::useDefaultBackupFolder);
+}
+
+void PreferencesWindow::setScanEveryCategory(bool on) {
+    const QSignalBlocker quiet(everyCategory_);
+    everyCategory_->setChecked(on);
 }
 
 void PreferencesWindow::setBackupFolder(const QString& path, const QString& source) {

@@ -2,14 +2,15 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
 
 namespace quarrow::app {
 
-// The preferences window. Today it holds the backup folder; the audiobook converter adds its
-// settings to converterSettingsArea().
+// The preferences window: the backup folder and which categories a scan reads. The audiobook
+// converter adds its settings to converterSettingsArea().
 class PreferencesWindow : public QDialog {
     Q_OBJECT
 public:
@@ -19,16 +20,21 @@ public:
     QVBoxLayout* converterSettingsArea() const { return converterArea_; }
     QPushButton* chooseButton() const { return choose_; }
     QPushButton* defaultButton() const { return useDefault_; }
+    // Shows the choice without announcing it.
+    void setScanEveryCategory(bool on);
+    QCheckBox* scanEveryCategoryBox() const { return everyCategory_; }
 
 signals:
     void chooseBackupFolder();
     void useDefaultBackupFolder();
+    void scanEveryCategoryChanged(bool on);
 
 private:
     QLabel* folder_;
     QLabel* source_;
     QPushButton* choose_;
     QPushButton* useDefault_;
+    QCheckBox* everyCategory_;
     QVBoxLayout* converterArea_;
 };
 

@@ -33,7 +33,8 @@ constexpr QSize kDrawerSize(333, 562);
 } // namespace
 
 QuarrowAppDelegate::QuarrowAppDelegate(const AppOptions& options) : session_(Platform::current().notificationCenter()) {
-    session_.setEdition(options.edition);
+    const bool everyCategory = Platform::current().defaults().boolForKey(kScanEveryCategoryKey);
+    session_.setEdition(options.edition.value_or(everyCategory ? Edition::Full : Edition::Notes));
     window_ = new MainWindow;
     window_->setWindowTitle("Quarrow");
     window_->windowShouldClose = [this] { return windowShouldClose(); };
@@ -112,7 +113,14 @@ void QuarrowAppDelegate::applicationDidFinishLaunching() {
 void QuarrowAppDelegate::updatePreferences() {
     if (prefernceWindow_) {
         prefernceWindow_->setBackupFolder(recovery_->backupRoot(), recovery_->backupRootSource());
+        prefernceWindow_->setScanEveryCategory(session_.edition() == Edition::Full);
     }
+}
+
+// Remembered for the next start, and chosen for the next scan (a running one keeps its scanners).
+void QuarrowAppDelegate::setScanEveryCategory(bool on) {
+    Platform::current().defaults().setBool(kScanEveryCategoryKey, on);
+    session_.setEdition(on ? Edition::Full : Edition::Notes);
 }
 
 bool QuarrowAppDelegate::windowShouldClose() {
@@ -137,6 +145,8 @@ void QuarrowAppDelegate::ClickPerference() {
                          &RecoveryPage::chooseBackupFolder);
         QObject::connect(prefernceWindow_, &PreferencesWindow::useDefaultBackupFolder, recovery_,
                          &RecoveryPage::useDefaultBackupFolder);
+        QObject::connect(prefernceWindow_, &PreferencesWindow::scanEveryCategoryChanged, this,
+                         &QuarrowAppDelegate::setScanEveryCategory);
     }
     updatePreferences();
     if (!prefernceWindow_->isVisible()) {

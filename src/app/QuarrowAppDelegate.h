@@ -28,12 +28,16 @@ struct AppOptions {
     std::optional<std::string> commandLineRoot;
     // The bundled sample backups, offered when the backup folder holds none. Empty: none.
     QString sampleRoot;
-    // Which scanners a scan runs (--edition on the command line).
-    Edition edition = Edition::Notes;
+    // Which scanners a scan runs (--edition on the command line). Unset: the preference "Scan every
+    // category" chooses, the notes edition while it is off.
+    std::optional<Edition> edition;
     // Where the Audiobooks page keeps its imported books between runs; nothing: the user's data
     // folder ($XDG_DATA_HOME/quarrow/imported-books).
     std::optional<std::string> bookListPath;
 };
+
+// The preference "Scan every category" in the user's defaults: "YES" runs the full edition.
+inline constexpr const char* kScanEveryCategoryKey = "ScanEveryCategory";
 
 // The application's shell: the main window with the job switcher over the two jobs' pages, the
 // recovery session the recovery page drives, the small windows (welcome, about, preferences), the
@@ -93,6 +97,7 @@ private:
     void fitWindowToJob();
     void fillDrawer();
     void updatePreferences();
+    void setScanEveryCategory(bool on);
     QPoint drawerPosition() const;
 
     RecoverySession session_;

@@ -20,7 +20,7 @@ namespace {
 
 struct Arguments {
     std::optional<std::string> root;
-    quarrow::Edition edition = quarrow::Edition::Notes;
+    std::optional<quarrow::Edition> edition;
     bool help = false;
     bool bad = false;
 };
@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
                      "Usage: quarrow [--root FOLDER] [--edition notes|full]\n"
                      "  --root FOLDER  list the device backups in FOLDER (before QUARROW_BACKUP_ROOT and the\n"
                      "                 folder chosen in the application)\n"
-                     "  --edition full scan with every scanner this build has, not only the notes ones\n"
+                     "  --edition full scan with every scanner this build has, not only the notes ones (the\n"
+                     "                 preference \"Scan every category\" chooses when no edition is given)\n"
                      "Without a display, quarrow runs the command-line scan (quarrow-cli) instead.\n");
         return args.bad ? 2 : 0;
     }

@@ -448,6 +448,62 @@ private slots:
             QVERIFY(recovery()->mainView()->isVisible());
         }
     }
+
+    // The preference "Scan every category": off at first; ticked, it is remembered and the next scan
+    // fills every category's pane from the sample that has them all. A new start keeps the choice,
+    // unless the command line names an edition; unticked, scans read the notes alone again.
+    void scanEveryCategoryPreferenceChoosesTheFullEdition() {
+        const auto preference = [this] {
+            delegate->ClickPerference();
+            return delegate->prefernceWindow()->scanEveryCategoryBox();
+        };
+        QCOMPARE(delegate->recoverySession().edition(), Edition::Notes);
+        QVERIFY(!preference()->isChecked());
+        preference()->click();
+        QCOMPARE(platform->defaults.stringForKey(app::kScanEveryCategoryKey), std::optional<std::string>("YES"));
+        QCOMPARE(delegate->recoverySession().edition(), Edition::Full);
+
+        recovery()->useSampleBackups();
+        const auto& backups = recovery()->deviceController().arrangedObjects();
+        const auto maya = std::find_if(backups.begin(), backups.end(), [](const auto& b) {
+            return b->strDeviceName() == std::optional<std::string>("Maya's iPhone");
+        });
+        QVERIFY(maya != backups.end());
+        recovery()->diskTableView()->selectRow(static_cast<int>(maya - backups.begin()));
+        recovery()->actScanIOSBackupFile();
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
+        auto* rv = recovery()->resultViewController();
+        const std::vector<std::pair<Category, int>> rows = {{Category::PhotoAndVideo, 6},
+                                                            {Category::Contact, 7},
+                                                            {Category::Message, 12},
+                                                            {Category::Note, 4},
+                                                            {Category::CallHistory, 8}};
+        for (const auto& [category, count] : rows) {
+            QVERIFY(rv->buttonFor(category)->isEnabled());
+            QTest::mouseClick(rv->buttonFor(category), Qt::LeftButton);
+            QCOMPARE(rv->currentTableView(), rv->tableFor(category));
+            QCOMPARE(rv->tableFor(category)->model()->rowCount(), count);
+        }
+
+        const auto restart = [this](std::optional<Edition> edition) {
+            delegate.reset();
+            app::AppOptions options;
+            options.commandLineRoot = root->path().toStdString();
+            options.bookListPath = data.filePath("imported-books").toStdString();
+            options.edition = edition;
+            delegate = std::make_unique<app::QuarrowAppDelegate>(options);
+        };
+        restart(std::nullopt);
+        QCOMPARE(delegate->recoverySession().edition(), Edition::Full);
+        QVERIFY(preference()->isChecked());
+        restart(Edition::Notes);
+        QCOMPARE(delegate->recoverySession().edition(), Edition::Notes);
+        QVERIFY(!preference()->isChecked());
+        preference()->click();
+        preference()->click();
+        QCOMPARE(platform->defaults.stringForKey(app::kScanEveryCategoryKey), std::optional<std::string>("NO"));
+        QCOMPARE(delegate->recoverySession().edition(), Edition::Notes);
+    }
 };
 
 QTEST_MAIN(AppShellTest)
