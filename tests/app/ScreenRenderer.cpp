@@ -10,6 +10,7 @@
 #include "BookGrid.h"
 #include "FeedbackWindow.h"
 #include "MainWindow.h"
+#include "PRButton.h"
 #include "PRResultViewController.h"
 #include "PreferencesWindow.h"
 #include "QuarrowAppDelegate.h"
@@ -21,6 +22,7 @@
 #include "records/ScanNotifications.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -190,5 +192,31 @@ int main(int argc, char** argv) {
     ok &= save(delegate->prefernceWindow(), out, "preferences");
     delegate->ClickWelcome();
     ok &= save(delegate->leadWindow(), out, "welcome");
+    delegate->leadWindow()->close();
+
+    // The preference "Scan every category" ticked, then a scan of the backup that has every
+    // category: each category's pane with its first record's details.
+    delegate->prefernceWindow()->scanEveryCategoryBox()->click();
+    ok &= save(delegate->prefernceWindow(), out, "preferences-every-category");
+    delegate->prefernceWindow()->close();
+    platform.alerts.answerNextAlert(0);
+    rv->actHome();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i]->strDeviceName() == std::optional<std::string>("Maya's iPhone")) {
+            recovery->diskTableView()->selectRow(static_cast<int>(i));
+        }
+    }
+    recovery->actScanIOSBackupFile();
+    settle(20000, [&] { return !recovery->isScanRunning(); });
+    const std::pair<Category, const char*> panes[] = {{Category::PhotoAndVideo, "category-photos"},
+                                                      {Category::Contact, "category-contacts"},
+                                                      {Category::Message, "category-messages"},
+                                                      {Category::Note, "category-notes"},
+                                                      {Category::CallHistory, "category-calls"}};
+    for (const auto& [category, name] : panes) {
+        rv->buttonFor(category)->click();
+        rv->tableFor(category)->selectRow(0);
+        ok &= save(delegate->window(), out, name);
+    }
     return ok ? 0 : 1;
 }
