@@ -85,7 +85,7 @@ QPixmap defaultCover(const QString& name, const QString& kind, const QSize& size
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     // A binding whose colour follows the name, so that books without covers still differ.
-    const int hue = static_cast<int>(qHash(name) % 360);
+    const int hue = static_cast<int>(qHash(name) % 360u);
     const QRectF r(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
     p.setPen(QColor::fromHsl(hue, 60, 70));
     p.setBrush(QColor::fromHsl(hue, 70, 110));
@@ -98,7 +98,8 @@ QPixmap defaultCover(const QString& name, const QString& kind, const QSize& size
     // The name without its extension (the kind is printed below it), by words where it can.
     const QString shown = name.contains('.') ? name.section('.', 0, -2) : name;
     const bool words = shown.split(' ').size() > 1;
-    p.drawText(text, Qt::AlignHCenter | Qt::AlignTop | (words ? Qt::TextWordWrap : Qt::TextWrapAnywhere),
+    const int wrap = words ? Qt::TextWordWrap : Qt::TextWrapAnywhere;
+    p.drawText(text, static_cast<int>(Qt::AlignHCenter | Qt::AlignTop) | wrap,
                QFontMetrics(title).elidedText(shown, Qt::ElideRight, static_cast<int>(text.width() * 4)));
     p.setFont(uiFont("Lucida Grande", 8, true));
     p.setPen(QColor(255, 255, 255, 180));
@@ -215,11 +216,11 @@ void BookCoverDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QString first = name;
     QString second;
     if (metrics.horizontalAdvance(name) > title.width()) {
-        int cut = name.size();
+        auto cut = name.size();
         while (cut > 1 && metrics.horizontalAdvance(name.left(cut)) > title.width()) {
             --cut;
         }
-        if (const int space = name.lastIndexOf(' ', cut - 1); space > 0) {
+        if (const auto space = name.lastIndexOf(' ', cut - 1); space > 0) {
             cut = space + 1;
         }
         first = name.left(cut).trimmed();

@@ -18,7 +18,7 @@ namespace quarrow {
 namespace {
 
 // Enough of an HTML file to hold its head.
-constexpr std::uint64_t kHtmlHeadBytes = 256 * 1024;
+constexpr std::uint64_t kHtmlHeadBytes = std::uint64_t{256} * 1024;
 constexpr std::uint64_t kMaxBookFile = 1ull << 31;
 
 std::string lowerAscii(std::string_view s) {

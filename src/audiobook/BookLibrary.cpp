@@ -26,8 +26,7 @@ IKImageItemPtr makeImageItem(const PRBookNodePtr& book) {
 }
 
 BookLibrary::BookLibrary(MainThread& mainThread, ImportOptions options, std::optional<BookListStore> store)
-    : mainThread_(mainThread), options_(std::move(options)), store_(std::move(store)),
-      alive_(std::make_shared<Shared>()) {
+    : mainThread_(mainThread), options_(options), store_(std::move(store)), alive_(std::make_shared<Shared>()) {
     alive_->owner = this;
     worker_ = std::thread([this] { workerLoop(); });
 }
@@ -133,12 +132,12 @@ bool BookLibrary::removeFromList(std::size_t index) {
     return true;
 }
 
-void BookLibrary::addAnImageWithNode(PRBookNodePtr book) {
+void BookLibrary::addAnImageWithNode(const PRBookNodePtr& book) {
     std::lock_guard lock(waitingMutex_);
     tempImageArray_.push_back(makeImageItem(book));
 }
 
-void BookLibrary::addAnImageWithOtheBookNode(PRBookNodePtr book) {
+void BookLibrary::addAnImageWithOtheBookNode(const PRBookNodePtr& book) {
     std::lock_guard lock(waitingMutex_);
     tempOtherBookArray_.push_back(makeImageItem(book));
 }
@@ -188,7 +187,7 @@ void BookLibrary::importFiles(std::vector<std::string> paths, ImportCallbacks ca
         for (std::size_t i = 0; i < paths.size() && !stopping_; ++i) {
             ImportOutcome outcome = importBookFile(paths[i], options_);
             if (outcome.book) {
-                addAnImageWithOtheBookNode(std::move(outcome.book));
+                addAnImageWithOtheBookNode(outcome.book);
                 post([](BookLibrary& library) { library.UpOtheBookImageDataSource(); });
             }
             if (!outcome.error.empty()) {
@@ -232,7 +231,7 @@ void BookLibrary::restoreSavedBooks(std::function<void()> finished) {
                 ++dropped;
                 continue;
             }
-            addAnImageWithOtheBookNode(std::move(outcome.book));
+            addAnImageWithOtheBookNode(outcome.book);
             post([](BookLibrary& library) { library.UpOtheBookImageDataSource(); });
         }
         if (dropped > 0) {
@@ -252,8 +251,8 @@ void BookLibrary::exportiBookStore(std::string homeFolder, std::function<void()>
     enqueue([this, homeFolder = std::move(homeFolder), finished = std::move(finished)] {
         exportiBookStoreThread(
             homeFolder,
-            [this](PRBookNodePtr book) {
-                addAnImageWithNode(std::move(book));
+            [this](const PRBookNodePtr& book) {
+                addAnImageWithNode(book);
                 post([](BookLibrary& library) { library.UpImageDataSource(); });
             },
             [this] { return !stopping_; });

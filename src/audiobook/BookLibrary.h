@@ -74,8 +74,8 @@ public:
     void UpOtheBookImageDataSource();
 
     // Any thread: a cover waiting to be shown in the library view or the imported view.
-    void addAnImageWithNode(PRBookNodePtr book);
-    void addAnImageWithOtheBookNode(PRBookNodePtr book);
+    void addAnImageWithNode(const PRBookNodePtr& book);
+    void addAnImageWithOtheBookNode(const PRBookNodePtr& book);
 
     struct ImportCallbacks {
         std::function<void(std::size_t done, std::size_t total)> progress;

@@ -43,9 +43,13 @@ std::vector<std::string> libraryChapterOrder(const std::string& bookFolder) {
         return paths;
     }
     for (const auto& name : sortedListing(bookFolder)) {
-        if (isFolder(bookFolder + "/" + name)) {
-            for (const auto& inner : sortedListing(bookFolder + "/" + name)) {
-                paths.push_back(name + "/" + inner);
+        std::string inside = bookFolder;
+        inside.append("/").append(name);
+        if (isFolder(inside)) {
+            for (const auto& inner : sortedListing(inside)) {
+                std::string path = name;
+                path.append("/").append(inner);
+                paths.push_back(std::move(path));
             }
         } else {
             paths.push_back(name);

@@ -448,7 +448,8 @@ EpubBook readEpubFolder(const std::string& folder, const std::vector<std::string
     if (book.chapters.empty()) {
         for (std::size_t i = 0; i < fallbackOrder.size(); ++i) {
             const std::string& path = fallbackOrder[i];
-            if (hasHtmlExtension(path) && seen.insert(path).second && isRegularFile(folder + "/" + path)) {
+            if (hasHtmlExtension(path) && seen.insert(path).second &&
+                isRegularFile(std::string(folder).append("/").append(path))) {
                 book.chapters.push_back(EpubChapter{path, i, std::nullopt});
             }
         }

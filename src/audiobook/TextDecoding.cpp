@@ -223,7 +223,7 @@ std::string decodeWindows1252(std::string_view bytes) {
 CodePageDecoder::CodePageDecoder(int codePage) : codePage_(codePage) {
     if (const char* name = iconvName(codePage)) {
         const iconv_t cd = iconv_open("UTF-8", name);
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
+        if (cd != reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr): iconv's failure value
             iconv_ = cd;
             return;
         }

@@ -34,7 +34,7 @@ namespace {
 
 // Entries listed at most; an archive with more is refused when it is unpacked.
 constexpr std::size_t kMaxListedEntries = 100000;
-constexpr std::size_t kCopyChunk = 64 * 1024;
+constexpr std::size_t kCopyChunk = std::size_t{64} * 1024;
 
 struct Stream {
     std::uint64_t position = 0;

@@ -218,7 +218,7 @@ int commandList(const std::vector<std::string>& args) {
         imported.push_back(json ? bookJson(file, *outcome.book, outcome.warning)
                                 : outcome.book->bookName().value_or("") + "  " + file);
     }
-    exportiBookStoreThread(Platform::current().host().homeFolder(), [&](PRBookNodePtr book) {
+    exportiBookStoreThread(Platform::current().host().homeFolder(), [&](const PRBookNodePtr& book) {
         const std::string file = book->filePath().value_or("");
         library.push_back(json ? bookJson(file, *book, {}) : book->bookName().value_or("") + "  " + file);
     });
