@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace quarrow;
 
 namespace {
@@ -11,6 +13,10 @@ struct Case {
     std::string html;
     std::string text;
 };
+// Test lists show the case's name, not its bytes.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HtmlToText : public ::testing::TestWithParam<Case> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace quarrow;
 
 namespace {
@@ -12,6 +14,10 @@ struct DecodeCase {
     std::string bytes;
     std::string text;
 };
+// Test lists show the case's name, not its bytes.
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BookTextDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -82,6 +88,10 @@ struct RtfCase {
     std::string rtf;
     std::string text;
 };
+// Test lists show the case's name, not its bytes.
+void PrintTo(const RtfCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RtfParsing : public ::testing::TestWithParam<RtfCase> {};
 
