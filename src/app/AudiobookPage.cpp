@@ -9,9 +9,13 @@
 #include "platform/Platform.h"
 
 #include <QButtonGroup>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -92,6 +96,7 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
         barLayout->addWidget(b);
     }
 
+    setAcceptDrops(true);
     grid_ = new BookGridView(this);
     grid_->setGeometry(16, 146, kSize.width() - 32, 370);
     model_ = new BookGridModel(*library_, this);
@@ -221,6 +226,35 @@ void AudiobookPage::importPaths(std::vector<std::string> paths) {
         emit importFinished();
     };
     library_->importFiles(std::move(paths), std::move(callbacks));
+}
+
+std::vector<std::string> AudiobookPage::bookFilesIn(const QList<QUrl>& urls) {
+    std::vector<std::string> files;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        if (bookTypeForPath(path)) {
+            files.push_back(std::move(path));
+        }
+    }
+    return files;
+}
+
+void AudiobookPage::dragEnterEvent(QDragEnterEvent* event) {
+    if (!importing_ && event->mimeData()->hasUrls() && !bookFilesIn(event->mimeData()->urls()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void AudiobookPage::dropEvent(QDropEvent* event) {
+    std::vector<std::string> files = bookFilesIn(event->mimeData()->urls());
+    if (importing_ || files.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    importPaths(std::move(files));
 }
 
 void AudiobookPage::showProblems(const std::vector<ImportProblem>& problems, std::size_t chosen) {

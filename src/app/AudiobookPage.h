@@ -2,6 +2,8 @@
 
 #include "audiobook/BookLibrary.h"
 
+#include <QList>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
@@ -65,9 +67,17 @@ public:
     // Whether the start-up reads (system library, saved list) have ended.
     bool isReady() const { return startupJobs_ == 0; }
 
+    // The book files among dropped or pasted addresses: local files of a type the import takes.
+    static std::vector<std::string> bookFilesIn(const QList<QUrl>& urls);
+
 signals:
     // Each import's end, after its problems were shown.
     void importFinished();
+
+protected:
+    // Book files dropped on the page are imported like the panel's choice.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void reload();

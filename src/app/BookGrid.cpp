@@ -255,6 +255,11 @@ BookGridView::BookGridView(QWidget* parent) : QListView(parent) {
     setIconSize(kCoverSize);
     setSpacing(0);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Icon mode turns on moving covers by dragging; the grid keeps the list's order, and files
+    // dropped on it go to the page, which imports them.
+    setDragEnabled(false);
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
     setSelectionRectVisible(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalScrollBar()->setSingleStep(24);

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -190,6 +191,33 @@ private slots:
         QTest::keyClick(page->bookGrid(), Qt::Key_Delete);
         QCOMPARE(page->bookModel()->rowCount(), 0);
         QVERIFY(BookListStore(listPath()).load().empty());
+    }
+
+    // Files dropped on the page import like the panel's choice; only local files of the book
+    // types count, and a drop holding none is refused.
+    void droppedBookFilesAreImported() {
+        openPage();
+        const std::vector<std::string> books = makeBooks();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(books[2])),
+                      QUrl::fromLocalFile(dir->filePath("a.doc")), QUrl("https://example.org/remote.pdf"),
+                      QUrl::fromLocalFile(QString::fromStdString(books[1]))});
+        QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QSignalSpy finished(page.get(), &app::AudiobookPage::importFinished);
+        QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(page.get(), &drop);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+        QCOMPARE(shownNames(), (QStringList{"Notes.txt", "Two.pdf"}));
+        QVERIFY(platform->alerts.alertsShown().empty());
+
+        QMimeData none;
+        none.setUrls({QUrl::fromLocalFile(dir->filePath("a.doc"))});
+        QDragEnterEvent refused(QPoint(400, 300), Qt::CopyAction, &none, Qt::LeftButton, Qt::NoModifier);
+        refused.ignore();
+        QApplication::sendEvent(page.get(), &refused);
+        QVERIFY(!refused.isAccepted());
     }
 
     // A home folder copied from a Mac with its book library: its books are the first view, the
