@@ -18,6 +18,7 @@
 #include "WelcomeWindow.h"
 
 #include "audiobook/BookListStore.h"
+#include "audiobook/BookStoreImport.h"
 #include "platform/NotificationCenter.h"
 #include "records/ScanNotifications.h"
 
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTableView>
 
 #include <cstdio>
@@ -90,6 +92,28 @@ std::string makeBookShelf(const QTemporaryDir& dir) {
     write(path("Letters Home.txt"), "Dear all,\nThe journey went well.\n");
     write(path("Recipes.rtf"), "{\\rtf1\\ansi {\\fonttbl\\f0 Times;}\\f0 Bread\\par Flour, water, salt.}");
     write(path("Short Stories.html"), "<html><body><h1>Short Stories</h1><p>Once&nbsp;upon a time.</p></body></html>");
+    // The system book library of a home folder copied from a Mac: two unpacked ePubs with artwork.
+    const std::string library = bookStoreFolder(dir.filePath("home").toStdString());
+    std::string entries;
+    const struct {
+        const char* item;
+        unsigned colour;
+    } stored[] = {{"Moby Dick", 0x1d3b5a}, {"Persuasion", 0x7a5230}};
+    for (const auto& s : stored) {
+        const std::string folder = library + "/" + s.item + ".epub";
+        EpubSpec spec = threeChapterBook();
+        spec.title = s.item;
+        for (const auto& f : epubFiles(spec)) {
+            QDir().mkpath(QFileInfo(QString::fromStdString(folder + "/" + f.name)).path());
+            write(folder + "/" + f.name, f.data);
+        }
+        write(folder + "/iTunesArtwork", makePng(68, 100, s.colour));
+        entries += "<dict><key>path</key><string>" + folder + "</string><key>itemName</key><string>" + s.item +
+                   "</string></dict>";
+    }
+    write(library + "/Books.plist",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Books</key><array>" + entries +
+              "</array></dict></plist>");
     const std::string list = dir.filePath("imported-books").toStdString();
     BookListStore(list).save(paths);
     return list;
@@ -135,12 +159,15 @@ int main(int argc, char** argv) {
         settle(5000, [&] { return delegate->audiobooks()->isReady(); });
         ok &= save(delegate->window(), out, "audiobooks-empty");
     }
+    platform.host.home = bookDir.filePath("home").toStdString();
     auto delegate = homeOver(samples, shelf);
     auto* recovery = delegate->recovery();
     ok &= save(delegate->window(), out, "home-backups");
     delegate->showJob(app::Job::Audiobooks);
     auto* books = delegate->audiobooks();
     settle(20000, [&] { return books->isReady(); });
+    ok &= save(delegate->window(), out, "audiobooks-library");
+    books->library().ActClickBooks();
     books->bookGrid()->setFocus();
     books->bookGrid()->setCurrentIndex(books->bookModel()->index(1));
     ok &= save(delegate->window(), out, "audiobooks");
