@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -208,6 +209,27 @@ std::optional<std::string> dateText(std::int64_t value, std::uint8_t fileType) {
 std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch) {
     const auto unix = epoch == Epoch::Device ? unixFromDevice(seconds) : std::optional<std::int64_t>(seconds);
     return unix ? localDateText(*unix) : std::nullopt;
+}
+
+std::string birthdayText(const std::string& stored) {
+    // A number and nothing else: an optional sign, digits, and an optional fraction.
+    double seconds = 0;
+    const char* begin = stored.c_str();
+    const char* end = begin + stored.size();
+    const auto [last, error] = std::from_chars(begin, end, seconds, std::chars_format::fixed);
+    // 10,000 years either way is far more than a birthday needs, and keeps the sum below in range.
+    constexpr double kLimit = 3.2e11;
+    if (error != std::errc() || last != end || !(seconds > -kLimit && seconds < kLimit)) {
+        return stored;
+    }
+    const auto unix = static_cast<std::time_t>(std::floor(seconds)) + kSecondsFrom1970To2001;
+    std::tm fields{};
+    if (!gmtime_r(&unix, &fields) || fields.tm_year + 1900 < 1 || fields.tm_year + 1900 > 9999) {
+        return stored;
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d", fields.tm_mon + 1, fields.tm_mday, fields.tm_year + 1900);
+    return text;
 }
 
 std::string getCallHistoryDuration(std::int32_t seconds) {

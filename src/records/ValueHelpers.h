@@ -46,6 +46,11 @@ std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch);
 
 std::string getCallHistoryDuration(std::int32_t seconds);
 
+// A contact's birthday as a day, "MM-dd-yyyy". The address book keeps it as the text of a number
+// of seconds since 2001-01-01 UTC (at midnight or noon UTC of the day, sometimes with a fraction);
+// the day is read in UTC, so that no time zone moves it. Any other text is answered as stored.
+std::string birthdayText(const std::string& stored);
+
 // Names for phone numbers, made once per scan from the scan's contacts so that each lookup costs a
 // few hash probes, not a pass over every contact.
 //

@@ -4,6 +4,7 @@
 #include "SqlRows.h"
 #include "platform/Log.h"
 #include "records/ScanNotifications.h"
+#include "records/ValueHelpers.h"
 
 #include <limits>
 #include <sqlite3.h>
@@ -68,7 +69,7 @@ PRContactNodePtr contactFromRow(sqlite3_stmt* stmt) {
         contact->setContactNote(std::move(note));
     }
     if (auto birthday = columnText(stmt, kBirthday)) {
-        contact->setContactBirthday(std::move(birthday));
+        contact->setContactBirthday(birthdayText(*birthday));
     }
     return contact;
 }

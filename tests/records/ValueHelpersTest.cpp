@@ -146,6 +146,30 @@ TEST(OtherDates, AKnownEpochIsNeverGuessed) {
     EXPECT_EQ(dateTextSince(std::numeric_limits<std::int64_t>::max(), Epoch::Device), std::nullopt);
 }
 
+// Birthdays are days: the stored seconds since 2001 become the day in UTC, whatever the local zone
+// (the test runs in a zone west of UTC, where midnight UTC is the evening before), and a text that
+// is not a plain number stays as it was.
+TEST(Birthday, IsTheStoredDayInEveryTimeZone) {
+    const test::ScopedTimeZone zone("America/Los_Angeles");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"-286070400", "12-09-1991"},        // midnight UTC
+        {"-286027200.000000", "12-09-1991"}, // noon UTC, with a fraction
+        {"0", "01-01-2001"},
+        {"-978307200", "01-01-1970"},
+        {"-1.5", "12-31-2000"}, // before the epoch: the day the moment falls on
+        {"", ""},
+        {"1991-12-08", "1991-12-08"},
+        {"12 Dec", "12 Dec"},
+        {"-286070400 ", "-286070400 "},
+        {"1e300", "1e300"},
+        {"-99999999999999", "-99999999999999"},
+        {"nan", "nan"},
+    };
+    for (const auto& [stored, shown] : cases) {
+        EXPECT_EQ(birthdayText(stored), shown) << stored;
+    }
+}
+
 TEST(CallDuration, FollowsTheUnitTable) {
     const std::vector<std::pair<std::int32_t, std::string>> cases{
         {45, "45 seconds"},   {1, "1 second"},  {0, "0 second"},    {90, "1 minute"},

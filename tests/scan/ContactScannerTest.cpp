@@ -59,7 +59,7 @@ TEST_F(ContactScan, ReadsPersonsWithTheirValuesInRowOrder) {
     EXPECT_EQ(anna.contactHomepage(), " https://anna.example");
     EXPECT_EQ(anna.contactAdress(), " Hauptstraße 1");
     EXPECT_EQ(anna.contactNote(), longNote);
-    EXPECT_EQ(anna.contactBirthday(), "-347155200");
+    EXPECT_EQ(anna.contactBirthday(), "01-01-1990"); // the stored seconds since 2001, as a day
     EXPECT_FALSE(anna.bDeleted());
 
     // A last name alone, or a company alone, is the whole name: no leading blank.
