@@ -34,6 +34,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <unordered_set>
 #include <vector>
 
 using namespace quarrow;
@@ -122,10 +123,15 @@ Backup buildBackup(const fs::path& folder, int contacts, int messages, int calls
         db.commit();
     }
     // Partners: most are contacts, written as devices write handles; the rest are strangers.
+    // A handle is one per number and service, as on a device: no number is drawn twice.
     std::vector<std::string> partners;
-    for (int i = 0; i < 800; ++i) {
-        partners.push_back(r.below(10) < 7 && !b.numbers.empty() ? "+1" + b.numbers[r.below(b.numbers.size())]
-                                                                 : "+1" + digits10(r));
+    std::unordered_set<std::string> drawn;
+    while (partners.size() < 800) {
+        std::string partner =
+            r.below(10) < 7 && !b.numbers.empty() ? "+1" + b.numbers[r.below(b.numbers.size())] : "+1" + digits10(r);
+        if (drawn.insert(partner).second) {
+            partners.push_back(std::move(partner));
+        }
     }
     {
         fx::SmsDbBuilder db((folder / BackupFiles::fileID(DeviceFiles::kMessages)).string(), fx::SmsLayout::IOS6);
