@@ -6,6 +6,7 @@
 #include "Json.h"
 #include "RecordJson.h"
 #include "ScanProgress.h"
+#include "discovery/BackupFiles.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Platform.h"
 #include "platform/TextEscapes.h"
@@ -83,12 +84,12 @@ int commandBackups(const std::vector<std::string>& args) {
             const auto& n = *rows[i];
             std::printf("%s\n  {\"strDeviceName\": %s, \"strDeviceSize\": %s, \"strDeviceBackUpTime\": %s, "
                         "\"strDeviceSerial\": %s, \"strDeviceType\": %s, \"strIOSVersion\": %s, "
-                        "\"itunesVersion\": %s, \"backUpFilePath\": %s, \"deviceImage\": %s}",
+                        "\"itunesVersion\": %s, \"backUpFilePath\": %s, \"deviceImage\": %s, \"bEncrypted\": %s}",
                         i ? "," : "", jsonString(n.strDeviceName()).c_str(), jsonString(n.strDeviceSize()).c_str(),
                         jsonString(n.strDeviceBackUpTime()).c_str(), jsonString(n.strDeviceSerial()).c_str(),
                         jsonString(n.strDeviceType()).c_str(), jsonString(n.strIOSVersion()).c_str(),
                         jsonString(n.itunesVersion()).c_str(), jsonPath(n.backUpFilePath()).c_str(),
-                        jsonString(n.deviceImage()).c_str());
+                        jsonString(n.deviceImage()).c_str(), n.bEncrypted() ? "true" : "false");
         }
         std::printf("%s]}\n", rows.empty() ? "" : "\n");
         return 0;
@@ -103,6 +104,9 @@ int commandBackups(const std::vector<std::string>& args) {
         std::printf("   Backed up:   %s\n", shown(n.strDeviceBackUpTime()).c_str());
         std::printf("   Serial:      %s\n", shown(n.strDeviceSerial()).c_str());
         std::printf("   Folder:      %s\n", shown(n.backUpFilePath()).c_str());
+        if (n.bEncrypted()) {
+            std::printf("   Encrypted:   yes (cannot be scanned yet)\n");
+        }
     }
     return 0;
 }
@@ -242,6 +246,9 @@ int commandScan(const std::vector<std::string>& args) {
     if (!isFolder(*folder)) {
         return usageError("not a folder: " + *folder);
     }
+    if (const int refused = refuseUnreadableBackup(*folder)) {
+        return refused;
+    }
     NotificationCenter& nc = Platform::current().notificationCenter();
     RecoverySession session(nc);
     session.setEdition(edition.value_or(Edition::Notes));
@@ -289,6 +296,14 @@ int commandScan(const std::vector<std::string>& args) {
 
 void printUsage(std::FILE* out) {
     std::fputs(overviewText().c_str(), out);
+}
+
+int refuseUnreadableBackup(const std::string& backupFolder) {
+    if (BackupFiles::isEncrypted(backupFolder)) {
+        std::fprintf(stderr, "quarrow-cli: %s: %s\n", terminalText(backupFolder).c_str(), kEncryptedBackupMessage);
+        return kUnreadableBackup;
+    }
+    return 0;
 }
 
 std::optional<Edition> editionNamed(const std::string& name) {

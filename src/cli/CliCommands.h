@@ -21,6 +21,12 @@ std::optional<Edition> editionNamed(const std::string& name);
 enum class EditionOption { NotOne, Read, Bad };
 EditionOption readEditionOption(const std::vector<std::string>& args, std::size_t& i, std::optional<Edition>& edition);
 
+// The exit status of a scan that cannot read the backup at all: an encrypted one.
+inline constexpr int kUnreadableBackup = 3;
+// When the backup cannot be scanned, says why in one line on standard error and answers
+// kUnreadableBackup; answers 0 otherwise.
+int refuseUnreadableBackup(const std::string& backupFolder);
+
 // Prints the usage text on the stream's file.
 void printUsage(std::FILE* out);
 

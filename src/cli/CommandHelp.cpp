@@ -20,7 +20,11 @@ const std::vector<CommandHelp> kCommands = {
      "time, serial number and folder. The root is DIR when given, else the folder named by the environment "
      "variable QUARROW_BACKUP_ROOT, else ~/Library/Application Support/MobileSync/Backup.\n\n"
      "On Linux, back a device up with libimobiledevice: idevicebackup2 backup DIR writes one backup folder "
-     "into DIR; list DIR with --root.\n\n"
+     "into DIR; list DIR with --root. Backups of every iOS version are listed, those of iOS 10 and later "
+     "(files in two-digit folders, listed in Manifest.db) as well as older ones. The backup time is the one "
+     "the device recorded (Info.plist's \"Last Backup Date\"), so a copied backup keeps its day; a device "
+     "type the program does not know is shown by its product type (iPhone15,2). An encrypted backup is "
+     "listed and marked; it cannot be scanned yet.\n\n"
      "A folder is a backup when it holds at least two entries and an Info.plist or a Manifest.plist whose "
      "root is a dictionary. Folders that are not backups, and damaged or hostile property lists, are passed "
      "over with a line on standard error.",
@@ -28,7 +32,8 @@ const std::vector<CommandHelp> kCommands = {
       {"--json", "", ArgumentKind::None,
        "print one JSON object: \"backupRoot\" and \"backups\", a list of objects with the fields strDeviceName, "
        "strDeviceSize, strDeviceBackUpTime, strDeviceSerial, strDeviceType, strIOSVersion, itunesVersion, "
-       "backUpFilePath and deviceImage. A field the backup does not give is null. A path that is not UTF-8 is "
+       "backUpFilePath, deviceImage and bEncrypted (true for an encrypted backup). A field the backup does not give is "
+       "null. A path that is not UTF-8 is "
        "written as a file URI (file:///...), which every path argument of quarrow-cli accepts back."}},
      "0 when the root was looked at (also when it holds no backup); 2 for bad usage.",
      "quarrow-cli backups --root ~/Backups --json"},
@@ -48,7 +53,8 @@ const std::vector<CommandHelp> kCommands = {
      "addresses and home pages, the messages with the name of each sender found through the contacts, the "
      "call history, and the notes. The text output then lists each category under its own heading.\n\n"
      "A folder without a notes database, or with a damaged one, is scanned like any other: log lines on "
-     "standard error, exit status 0.",
+     "standard error, exit status 0. An encrypted backup is not scanned: one line on standard error says so, "
+     "exit status 3.",
      {{"--json", "", ArgumentKind::None,
        "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
        "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
@@ -65,7 +71,8 @@ const std::vector<CommandHelp> kCommands = {
       {"--all", "", ArgumentKind::None,
        "scan every category, the same as --edition full; the application's preference \"Scan every category\" "
        "does the same."}},
-     "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder.",
+     "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder; 3 when the "
+     "backup is encrypted.",
      "quarrow-cli scan --progress ~/Backups/0123456789abcdef0123456789abcdef01234567"},
     {"export",
      "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--all | --edition notes|full]",
@@ -90,7 +97,7 @@ const std::vector<CommandHelp> kCommands = {
       {"--edition", "NAME", ArgumentKind::Edition, "which scanners the scan runs, as for scan: notes or full."},
       {"--all", "", ArgumentKind::None, "scan every category, the same as --edition full."}},
      "0 when everything was written; 1 when something could not be written (each failure is listed on "
-     "standard error); 2 for bad usage or a backup that is not a folder.",
+     "standard error); 2 for bad usage or a backup that is not a folder; 3 when the backup is encrypted.",
      "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
     {"book",
      "info FILE [--json] | text FILE [--chapter N | --page N] | list [--json] | import FILE... [--json] | "

@@ -153,6 +153,9 @@ int runExportCommand(const std::vector<std::string>& args) {
     if (!isFolder(options.backupFolder)) {
         return usageError("not a folder: " + options.backupFolder);
     }
+    if (const int refused = refuseUnreadableBackup(options.backupFolder)) {
+        return refused;
+    }
     if (exists(options.exportFolder) && !isFolder(options.exportFolder)) {
         return usageError("not a folder: " + options.exportFolder);
     }

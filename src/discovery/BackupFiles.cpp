@@ -1,15 +1,147 @@
 #include "BackupFiles.h"
 
+#include "SqliteSource.h"
 #include "platform/Log.h"
+#include "platform/PropertyList.h"
+#include "platform/WorkFolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <openssl/evp.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace quarrow {
 
-BackupFiles::BackupFiles(std::string backupFolder) : folder_(std::move(backupFolder)) {}
+namespace {
+
+// Manifest.db, as devices write it from iOS 10 on:
+//   Files(fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB)
+// fileID is the SHA-1 of "<domain>-<relativePath>" and names the file <first two digits>/<fileID>;
+// flags say what the entry is. The primary key gives every lookup an index, whatever other indexes
+// the file has.
+constexpr const char* kLookup = "SELECT domain, relativePath, flags FROM Files WHERE fileID = ?1";
+constexpr std::int64_t kFlagRegularFile = 1;
+
+bool isFileID(std::string_view id) {
+    return id.size() == 40 &&
+           std::all_of(id.begin(), id.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Whether something lies at the path (links followed). Missing is the usual case and says nothing;
+// a link that leads nowhere is worth a line.
+bool exists(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return true;
+    }
+    const int error = errno;
+    if (::lstat(path.c_str(), &st) == 0) {
+        systemLog("Backup file is a link that leads nowhere (" + std::string(std::strerror(error)) +
+                  "), passed over: " + path);
+    }
+    return false;
+}
+
+std::string_view columnText(sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)))
+                : std::string_view();
+}
+
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+
+} // namespace
+
+struct BackupFiles::State {
+    std::mutex mutex;
+    SqliteSource* source = nullptr;
+
+    bool examined = false;
+    BackupLayout layout = BackupLayout::Flat;
+    bool encrypted = false;
+    bool encryptionLogged = false;
+
+    // Manifest.db, opened on the first lookup. Declared in the order they may be destroyed in
+    // reverse: the statement before its connection, the connection before the source of its copy.
+    std::unique_ptr<WorkFolder> ownFolder;
+    std::unique_ptr<SqliteSource> ownSource;
+    bool manifestTried = false;
+    SqliteHandle manifest;
+    std::unique_ptr<sqlite3_stmt, FinalizeStatement> lookup;
+    ManifestReads reads;
+
+    void examine(const std::string& folder) {
+        if (examined) {
+            return;
+        }
+        examined = true;
+        layout = exists(folder + "/Manifest.db") ? BackupLayout::Manifest : BackupLayout::Flat;
+        if (const auto manifestPlist = PropertyList::readDictionary(folder + "/Manifest.plist")) {
+            encrypted = manifestPlist->boolean("IsEncrypted").value_or(false);
+        }
+    }
+
+    // The prepared lookup, or nothing when Manifest.db cannot be read as a manifest (logged once).
+    sqlite3_stmt* lookupStatement(const std::string& folder) {
+        if (manifestTried) {
+            return lookup.get();
+        }
+        manifestTried = true;
+        if (!source) {
+            ownFolder = std::make_unique<WorkFolder>("scan");
+            ownSource = std::make_unique<SqliteSource>(*ownFolder);
+            source = ownSource.get();
+        }
+        const std::string path = folder + "/Manifest.db";
+        manifest = source->open(path);
+        if (!manifest) {
+            systemLog("Manifest.db cannot be read; files are looked for by their names alone: " + path);
+            return nullptr;
+        }
+        sqlite3_stmt* raw = nullptr;
+        if (!SqliteSource::hasColumns(manifest.get(), "Files", {"fileID", "domain", "relativePath", "flags"}) ||
+            sqlite3_prepare_v2(manifest.get(), kLookup, -1, &raw, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            systemLog("Manifest.db has no Files table; files are looked for by their names alone: " + path);
+            manifest.reset();
+            return nullptr;
+        }
+        lookup.reset(raw);
+        sqlite3_stmt* count = nullptr;
+        if (sqlite3_prepare_v2(manifest.get(), "PRAGMA page_count", -1, &count, nullptr) == SQLITE_OK &&
+            sqlite3_step(count) == SQLITE_ROW) {
+            reads.pageCount = sqlite3_column_int64(count, 0);
+        }
+        sqlite3_finalize(count);
+        return raw;
+    }
+
+    void countReads() {
+        if (!manifest) {
+            return;
+        }
+        int current = 0;
+        int highest = 0;
+        if (sqlite3_db_status(manifest.get(), SQLITE_DBSTATUS_CACHE_MISS, &current, &highest, 0) == SQLITE_OK) {
+            reads.pagesRead = current;
+        }
+        reads.fullScanSteps = sqlite3_stmt_status(lookup.get(), SQLITE_STMTSTATUS_FULLSCAN_STEP, 0);
+    }
+};
+
+BackupFiles::BackupFiles(std::string backupFolder, SqliteSource* source)
+    : folder_(std::move(backupFolder)), state_(std::make_unique<State>()) {
+    state_->source = source;
+}
+
+BackupFiles::~BackupFiles() = default;
+BackupFiles::BackupFiles(BackupFiles&&) noexcept = default;
+BackupFiles& BackupFiles::operator=(BackupFiles&&) noexcept = default;
 
 std::string BackupFiles::fileID(const DeviceFile& file) {
     std::string name;
@@ -30,24 +162,83 @@ std::string BackupFiles::fileID(const DeviceFile& file) {
     return hex;
 }
 
+BackupLayout BackupFiles::layout() const {
+    const std::lock_guard lock(state_->mutex);
+    state_->examine(folder_);
+    return state_->layout;
+}
+
+bool BackupFiles::encrypted() const {
+    const std::lock_guard lock(state_->mutex);
+    state_->examine(folder_);
+    return state_->encrypted;
+}
+
+bool BackupFiles::isEncrypted(const std::string& backupFolder) {
+    return BackupFiles(backupFolder).encrypted();
+}
+
 std::optional<std::string> BackupFiles::locate(const DeviceFile& file) const {
-    return locateHashed(fileID(file));
+    return locateFile(fileID(file), &file);
 }
 
 std::optional<std::string> BackupFiles::locateHashed(std::string_view fileID) const {
-    if (folder_.empty() || fileID.empty()) {
+    return locateFile(fileID, nullptr);
+}
+
+std::optional<std::string> BackupFiles::locateFile(std::string_view id, const DeviceFile* file) const {
+    if (folder_.empty() || id.empty()) {
+        return std::nullopt;
+    }
+    State& state = *state_;
+    const std::lock_guard lock(state.mutex);
+    state.examine(folder_);
+    if (state.encrypted) {
+        if (!state.encryptionLogged) {
+            state.encryptionLogged = true;
+            systemLog("Backup is encrypted; its files cannot be read without its password: " + folder_);
+        }
+        return std::nullopt;
+    }
+    if (state.layout == BackupLayout::Flat) {
+        std::string path = folder_ + "/";
+        path.append(id);
+        return exists(path) ? std::optional(path) : std::nullopt;
+    }
+    if (!isFileID(id)) {
         return std::nullopt;
     }
     std::string path = folder_ + "/";
-    path.append(fileID);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        // Missing is the usual case and says nothing; a link that leads nowhere is worth a line.
-        const int error = errno;
-        if (::lstat(path.c_str(), &st) == 0) {
-            systemLog("Backup file is a link that leads nowhere (" + std::string(std::strerror(error)) +
-                      "), passed over: " + path);
+    path.append(id.substr(0, 2)).append("/").append(id);
+    sqlite3_stmt* lookup = state.lookupStatement(folder_);
+    if (!lookup) {
+        return exists(path) ? std::optional(path) : std::nullopt;
+    }
+    ++state.reads.lookups;
+    sqlite3_reset(lookup);
+    sqlite3_bind_text(lookup, 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(lookup);
+    bool listed = false;
+    if (rc == SQLITE_ROW) {
+        const bool sameFile =
+            !file || (columnText(lookup, 0) == file->domain && columnText(lookup, 1) == file->relativePath);
+        if (!sameFile) {
+            systemLog("Manifest.db lists " + std::string(id) + " under another name; not read");
+        } else if (sqlite3_column_int64(lookup, 2) != kFlagRegularFile) {
+            systemLog("Manifest.db lists " + std::string(id) + " as something other than a file; not read");
+        } else {
+            listed = true;
         }
+    } else if (rc != SQLITE_DONE) {
+        systemLog("Manifest.db lookup failed: " + std::string(sqlite3_errmsg(state.manifest.get())));
+    }
+    sqlite3_reset(lookup);
+    state.countReads();
+    if (!listed) {
+        return std::nullopt;
+    }
+    if (!exists(path)) {
+        systemLog("Manifest.db lists a file the backup does not hold: " + path);
         return std::nullopt;
     }
     return path;
@@ -56,10 +247,33 @@ std::optional<std::string> BackupFiles::locateHashed(std::string_view fileID) co
 std::optional<LocatedFile> BackupFiles::locateFirst(std::span<const DeviceFile> files) const {
     for (const DeviceFile& file : files) {
         if (auto path = locate(file)) {
-            return LocatedFile{file, std::move(*path)};
+            LocatedFile located{file, std::move(*path), {}, {}};
+            // A log is a device file of its own. Older backups and copies made by hand may keep it
+            // beside the database's own name instead, which the flat layout still accepts.
+            const bool flat = layout() == BackupLayout::Flat;
+            const auto companion = [this, &file, &located, flat](const char* suffix) {
+                const std::string relativePath = std::string(file.relativePath) + suffix;
+                auto found = locate(DeviceFile{file.domain, relativePath});
+                return found ? std::move(*found) : flat ? located.path + suffix : std::string();
+            };
+            located.walPath = companion("-wal");
+            located.journalPath = companion("-journal");
+            return located;
         }
     }
     return std::nullopt;
+}
+
+ManifestReads BackupFiles::manifestReads() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->reads;
+}
+
+void BackupFiles::close() {
+    const std::lock_guard lock(state_->mutex);
+    state_->lookup.reset();
+    state_->manifest.reset();
+    state_->manifestTried = false;
 }
 
 } // namespace quarrow

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,21 +36,61 @@ inline constexpr DeviceFile kCallHistoryStore{"HomeDomain", "Library/CallHistory
 inline constexpr DeviceFile kNotesDatabases[] = {kNotes, kNotesLegacy};
 } // namespace DeviceFiles
 
-// A device file found in a backup: which one, and where it lies.
+// A device file found in a backup: which one, where it lies, and where the backup keeps the logs
+// of that database ("<relativePath>-wal" and "-journal" are device files of their own; empty when
+// the backup holds none).
 struct LocatedFile {
     DeviceFile file;
     std::string path;
+    std::string walPath;
+    std::string journalPath;
 };
 
-// "Where is the file for domain D, path P, or its fixed hashed name?" for one backup folder. Only
-// the flat layout today (<folder>/<file ID>); layouts that need state (a manifest database to look
-// names up in, a key to decrypt with) are answered behind the same calls, so callers keep one
-// object per backup for the whole scan.
+class SqliteSource;
+
+// What the front ends say when asked to scan an encrypted backup.
+inline constexpr const char* kEncryptedBackupMessage = "This backup is encrypted and cannot be read yet.";
+
+// How a backup lays its files out.
+enum class BackupLayout {
+    Flat,     // up to iOS 9: <folder>/<file ID>
+    Manifest, // from iOS 10 on: <folder>/<first two hex digits>/<file ID>, listed in Manifest.db
+};
+
+// What a lookup in Manifest.db has cost so far: the pages read from the file and the rows visited
+// by full scans of a table (none while every lookup goes through the file-ID key).
+struct ManifestReads {
+    int lookups = 0;
+    long long pagesRead = 0;
+    long long fullScanSteps = 0;
+    long long pageCount = 0; // pages in the file, for comparison
+};
+
+// "Where is the file for domain D, path P, or its fixed hashed name?" for one backup folder, in
+// either layout; callers keep one object per backup for the whole scan.
+//
+// In the manifest layout, Manifest.db says which files the backup holds. It is opened once, on the
+// first lookup, through the SQLite source (read in place, or a private folded copy), and every
+// lookup runs one prepared statement on its file-ID key: a manifest of hundreds of thousands of
+// rows is never read whole. When Manifest.db cannot be read, files are looked for under their
+// names alone (logged). An encrypted backup's files are unreadable without its password: lookups
+// find nothing (logged once), and the front ends refuse such a scan before it starts.
 class BackupFiles {
 public:
-    explicit BackupFiles(std::string backupFolder);
+    // `source` opens Manifest.db; without one the object opens it through a source and work folder
+    // of its own.
+    explicit BackupFiles(std::string backupFolder, SqliteSource* source = nullptr);
+    ~BackupFiles();
+    BackupFiles(BackupFiles&&) noexcept;
+    BackupFiles& operator=(BackupFiles&&) noexcept;
 
     const std::string& folder() const { return folder_; }
+
+    // The layout, decided by whether the folder holds a Manifest.db.
+    BackupLayout layout() const;
+    // Whether Manifest.plist says the backup is encrypted ("IsEncrypted").
+    bool encrypted() const;
+    static bool isEncrypted(const std::string& backupFolder);
 
     // The SHA-1 of "<domain>-<relativePath>", 40 lowercase hex digits.
     static std::string fileID(const DeviceFile& file);
@@ -58,7 +100,7 @@ public:
     std::optional<std::string> locate(const DeviceFile& file) const;
     std::optional<std::string> locateHashed(std::string_view fileID) const;
 
-    // The first of the files that exists, in the order given.
+    // The first of the files that exists, in the order given, with the logs the backup holds for it.
     std::optional<LocatedFile> locateFirst(std::span<const DeviceFile> files) const;
     std::optional<LocatedFile> locateFirst(std::initializer_list<DeviceFile> files) const {
         return locateFirst(std::span<const DeviceFile>(files.begin(), files.size()));
@@ -67,8 +109,17 @@ public:
     // The backup's notes database: the first of notes.sqlite and notes.db that exists.
     std::optional<LocatedFile> notesDatabase() const { return locateFirst(DeviceFiles::kNotesDatabases); }
 
+    // What the manifest lookups have read so far (all zero in the flat layout).
+    ManifestReads manifestReads() const;
+    // Closes Manifest.db (when its private copy is about to go); a later lookup opens it again.
+    void close();
+
 private:
+    std::optional<std::string> locateFile(std::string_view fileID, const DeviceFile* file) const;
+
+    struct State;
     std::string folder_;
+    std::unique_ptr<State> state_;
 };
 
 } // namespace quarrow

@@ -79,9 +79,20 @@ OptText PRIOSDeviceController::GetDevcieType(const OptText& productType) {
     return std::nullopt;
 }
 
+OptText PRIOSDeviceController::deviceTypeText(const OptText& productType) {
+    if (OptText label = GetDevcieType(productType)) {
+        return label;
+    }
+    return productType;
+}
+
 std::string PRIOSDeviceController::deviceImageName(const OptText& productType) {
     if (productType && !productType->empty()) {
-        if (const ProductRow* row = matchProduct(*productType); row && row->ipad) {
+        if (const ProductRow* row = matchProduct(*productType)) {
+            return row->ipad ? "ipad" : "iphone";
+        }
+        // Models newer than the table: the product type names the family.
+        if (lower(*productType).starts_with("ipad")) {
             return "ipad";
         }
     }
@@ -173,15 +184,21 @@ void PRIOSDeviceController::addDeviceNodeByPath(const std::string& path) {
         productType = info->text("Product Type");
         node->setStrIOSVersion(info->text("Product Version"));
         node->setItunesVersion(info->text("iTunes Version"));
+        // The device records when the backup was made; the file's time changes whenever the backup
+        // is copied, so it serves only when the date is missing.
+        const auto lastBackup = info->date("Last Backup Date");
         if (::stat(infoPath.c_str(), &described) == 0) {
-            node->setStrDeviceBackUpTime(backupTimeText(described.st_mtime));
+            node->setStrDeviceBackUpTime(backupTimeText(lastBackup.value_or(described.st_mtime)));
             node->setStrDeviceSize(std::to_string(static_cast<long long>(described.st_size)));
         }
     } else {
         systemLog("No Info.plist or Manifest.plist describes: " + path);
         return;
     }
-    node->setStrDeviceType(GetDevcieType(productType));
+    if (manifest) {
+        node->setBEncrypted(manifest->boolean("IsEncrypted").value_or(false));
+    }
+    node->setStrDeviceType(deviceTypeText(productType));
     node->setDeviceImage(deviceImageName(productType));
     node->setBackUpFilePath(path);
     rows_.push_back(std::move(node));

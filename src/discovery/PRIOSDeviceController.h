@@ -29,7 +29,11 @@ public:
 
     // The label for a product type, or absent when no row of the table matches.
     static OptText GetDevcieType(const OptText& productType);
-    // "ipad" for the iPad rows of the product-type table, "iphone" otherwise.
+    // What the list shows as the device type: the label, or the product type itself when the table
+    // has no row for it (every device made since the table was written: "iPhone14,2").
+    static OptText deviceTypeText(const OptText& productType);
+    // "ipad" for the iPad rows of the product-type table and for every other "iPad" product type,
+    // "iphone" otherwise.
     static std::string deviceImageName(const OptText& productType);
 
     // "YYYY-MM-DD HH:MM:SS +0000" to "YYYY-MM-DD HH:MM" on hosts from 10.7 on; unchanged before.

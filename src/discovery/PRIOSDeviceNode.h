@@ -8,7 +8,8 @@
 namespace quarrow {
 
 // One discovered backup. Texts start empty and become absent when the property list lacks the key.
-// deviceImage names the picture: "ipad" or "iphone" (absent until discovery sets it).
+// deviceImage names the picture: "ipad" or "iphone" (absent until discovery sets it). bEncrypted is
+// Manifest.plist's "IsEncrypted": such a backup is listed, but its files cannot be read.
 class PRIOSDeviceNode : public PRObject {
 public:
     const char* className() const override { return "PRIOSDeviceNode"; }
@@ -31,6 +32,8 @@ public:
     void setItunesVersion(OptText v) { itunesVersion_.set(std::move(v)); }
     OptText backUpFilePath() const { return backUpFilePath_.get(); }
     void setBackUpFilePath(OptText v) { backUpFilePath_.set(std::move(v)); }
+    bool bEncrypted() const { return bEncrypted_.get(); }
+    void setBEncrypted(bool v) { bEncrypted_.set(v); }
 
 private:
     Property<OptText> strDeviceName_{std::string()};
@@ -42,6 +45,7 @@ private:
     Property<OptText> deviceImage_{std::nullopt};
     Property<OptText> itunesVersion_{std::string()};
     Property<OptText> backUpFilePath_{std::string()};
+    Property<bool> bEncrypted_{false};
 };
 
 using PRIOSDeviceNodePtr = std::shared_ptr<PRIOSDeviceNode>;

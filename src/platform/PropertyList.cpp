@@ -135,6 +135,29 @@ std::optional<std::string> PropertyList::text(const std::string& key) const {
     }
 }
 
+std::optional<bool> PropertyList::boolean(const std::string& key) const {
+    plist_t item = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
+    if (!item || plist_get_node_type(item) != PLIST_BOOLEAN) {
+        return std::nullopt;
+    }
+    std::uint8_t v = 0;
+    plist_get_bool_val(item, &v);
+    return v != 0;
+}
+
+std::optional<std::int64_t> PropertyList::date(const std::string& key) const {
+    plist_t item = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
+    if (!item || plist_get_node_type(item) != PLIST_DATE) {
+        return std::nullopt;
+    }
+    // libplist counts dates from 2001-01-01 UTC (978307200 in seconds since 1970), as the format does.
+    constexpr std::int64_t kFormatEpoch = 978307200;
+    std::int32_t seconds = 0;
+    std::int32_t micros = 0;
+    plist_get_date_val(item, &seconds, &micros);
+    return kFormatEpoch + seconds;
+}
+
 std::optional<PropertyList> PropertyList::dictionary(const std::string& key) const {
     plist_t item = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
     if (!item || plist_get_node_type(item) != PLIST_DICT) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -25,6 +26,10 @@ public:
     // The text at the key; absent when the key is missing or holds no text (numbers, dates and
     // booleans are rendered as text).
     std::optional<std::string> text(const std::string& key) const;
+    // The truth value at the key; nothing when the key is missing or holds no boolean.
+    std::optional<bool> boolean(const std::string& key) const;
+    // The date at the key in seconds since 1970-01-01 UTC; nothing when it holds no date.
+    std::optional<std::int64_t> date(const std::string& key) const;
     // The dictionary at the key, or nothing. The result shares the node's owner.
     std::optional<PropertyList> dictionary(const std::string& key) const;
     // The dictionaries of the array at the key, in order; elements of other kinds are left out.

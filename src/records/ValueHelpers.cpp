@@ -16,9 +16,6 @@ namespace quarrow {
 
 namespace {
 
-// Seconds from 1970-01-01 to 2001-01-01, both UTC.
-constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
-
 // Decodes one UTF-8 sequence at `i`; answers the code point or -1 when the bytes are not valid.
 std::int64_t decodeUtf8(std::string_view s, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };

@@ -11,6 +11,9 @@
 
 namespace quarrow {
 
+// Seconds from 1970-01-01 to 2001-01-01, both UTC: devices count their times from 2001.
+inline constexpr std::int64_t kSecondsFrom1970To2001 = 978307200;
+
 // Text from a database byte string, read up to its first NUL as UTF-8. Bytes that are not valid
 // UTF-8 (overlong forms, surrogates and values past U+10FFFF included) give the empty text.
 std::string GetStringFormChar(std::string_view bytes);

@@ -3,7 +3,7 @@
 namespace quarrow {
 
 ScanContext::ScanContext(NotificationCenter& center, std::string backupFolder)
-    : nc(center), files_(std::move(backupFolder)) {}
+    : nc(center), files_(std::move(backupFolder), &sqlite) {}
 
 ScanContext::~ScanContext() {
     removeSomeArray();
@@ -11,7 +11,7 @@ ScanContext::~ScanContext() {
 
 const BackupFiles& ScanContext::filesFor(const std::string& backupFolder) {
     if (files_.folder() != backupFolder) {
-        files_ = BackupFiles(backupFolder);
+        files_ = BackupFiles(backupFolder, &sqlite);
     }
     return files_;
 }
@@ -28,6 +28,7 @@ void ScanContext::removeSomeArray() {
     noteArray = {};
     phoneNames = {};
     layouts = {};
+    files_.close(); // its manifest may be a private copy
     sqlite.forgetCopies();
     workFolder.remove();
 }

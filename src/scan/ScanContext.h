@@ -1,8 +1,8 @@
 #pragma once
 
 #include "DatabaseLayouts.h"
-#include "SqliteSource.h"
 #include "discovery/BackupFiles.h"
+#include "discovery/SqliteSource.h"
 #include "platform/WorkFolder.h"
 #include "records/Records.h"
 #include "records/ValueHelpers.h"

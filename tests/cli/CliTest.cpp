@@ -1,4 +1,5 @@
 #include "DeviceDb.h"
+#include "ModernBackup.h"
 #include "cli/CommandHelp.h"
 #include "cli/ScanProgress.h"
 #include "platform/TextEscapes.h"
@@ -73,7 +74,8 @@ TEST_F(Cli, ListsBackupsAsJson) {
     for (const std::string& field :
          {"\"backupRoot\": \"" + root + "\"", std::string(R"("strDeviceName": "Zoë's \"iPhone\"")"),
           std::string(R"("strDeviceType": "Iphone 4S")"), std::string(R"("strDeviceBackUpTime": "2013-05-01 10:20")"),
-          "\"backUpFilePath\": \"" + backup + "\"", std::string(R"("strDeviceSerial": null)")}) {
+          "\"backUpFilePath\": \"" + backup + "\"", std::string(R"("strDeviceSerial": null)"),
+          std::string(R"("bEncrypted": false)")}) {
         EXPECT_NE(r.out.find(field), std::string::npos) << field << "\n" << r.out;
     }
 }
@@ -152,6 +154,33 @@ TEST_F(Cli, FolderThatCannotBeWrittenIsReportedWithStatus1) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("could not be written"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("/proc/quarrow-export-test/Note"), std::string::npos) << r.err;
+}
+
+// An encrypted backup is listed as such, and a scan or an export says in one line why it cannot
+// read it, with status 3: never an empty result that looks like a backup without notes.
+TEST_F(Cli, EncryptedBackupsAreListedAndRefusedWithStatus3) {
+    const std::string encrypted = dir.makeDir("Backup/00008120-0019644E3A78C01E");
+    fixtures::ModernBackupBuilder builder(encrypted);
+    fixtures::ModernDevice device;
+    device.encrypted = true;
+    builder.writePropertyLists(device);
+    fixtures::writeFile(encrypted + "/Manifest.db", std::string(8192, '\x5a')); // ciphertext to us
+    const auto listed = cli({"backups", "--json", "--root", root});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto at = listed.out.find("\"backUpFilePath\": \"" + encrypted + "\"");
+    ASSERT_NE(at, std::string::npos) << listed.out;
+    const std::string entry = listed.out.substr(at, listed.out.find('\n', at) - at);
+    EXPECT_NE(entry.find("\"bEncrypted\": true"), std::string::npos) << entry;
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"scan", "--json", encrypted},
+          std::vector<std::string>{"export", encrypted, "--to", dir.file("out")}}) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.status, 3) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_EQ(r.err, "quarrow-cli: " + encrypted + ": This backup is encrypted and cannot be read yet.\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
 }
 
 TEST_F(Cli, DamagedOrEmptyFoldersScanLikeAnyOther) {

@@ -3,6 +3,7 @@
 #include "discovery/BackupFiles.h"
 
 #include "DeviceDb.h"
+#include "ModernBackup.h"
 #include "platform/Log.h"
 #include "support/TempDir.h"
 
@@ -73,4 +74,104 @@ TEST(BackupFiles, LinksThatLeadNowhereAreMissingWithALogLine) {
     log.clear();
     EXPECT_FALSE(files.locate(DeviceFiles::kMessages));
     EXPECT_TRUE(log.lines().empty()); // simply missing says nothing
+}
+
+namespace {
+
+// A backup of iOS 10 and later holding a notes database, a messages database with its -wal, and
+// the manifest rows of `otherRows` files of other apps.
+struct ModernFolder {
+    explicit ModernFolder(const std::string& folder, std::size_t otherRows = 0, bool encrypted = false)
+        : builder(folder) {
+        fixtures::ModernDevice device;
+        device.encrypted = encrypted;
+        builder.writePropertyLists(device);
+        store = builder.addFile("AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite", "store");
+        messages = builder.addFile("HomeDomain", "Library/SMS/sms.db", "sms");
+        messagesWal = builder.addFile("HomeDomain", "Library/SMS/sms.db-wal", "wal");
+        builder.addOtherRows(otherRows);
+        EXPECT_TRUE(builder.writeManifest());
+    }
+    fixtures::ModernBackupBuilder builder;
+    std::string store, messages, messagesWal;
+};
+
+} // namespace
+
+TEST(BackupFiles, ManifestLayoutLocatesFilesInTheirHexFolders) {
+    TempDir dir;
+    const ModernFolder backup(dir.path());
+    const BackupFiles files(dir.path());
+    EXPECT_EQ(files.layout(), BackupLayout::Manifest);
+    EXPECT_FALSE(files.encrypted());
+    EXPECT_EQ(backup.store, dir.file("4f/4f98687d8ab0d6d1a371110e6b7300f6e465bef2"));
+    EXPECT_EQ(files.locate(DeviceFiles::kNoteStore), backup.store);
+    EXPECT_EQ(files.locateHashed("4f98687d8ab0d6d1a371110e6b7300f6e465bef2"), backup.store);
+    // Not in this backup, and not a file: Library/SMS is listed as a folder.
+    EXPECT_FALSE(files.notesDatabase());
+    EXPECT_FALSE(files.locate(DeviceFile{"HomeDomain", "Library/SMS"}));
+    EXPECT_FALSE(files.locateHashed("not-a-file-id"));
+
+    // A log is a device file of its own, not a file beside the database.
+    const auto messages = files.locateFirst({DeviceFiles::kMessages});
+    ASSERT_TRUE(messages);
+    EXPECT_EQ(messages->path, backup.messages);
+    EXPECT_EQ(messages->walPath, backup.messagesWal);
+    EXPECT_EQ(messages->journalPath, "");
+    EXPECT_EQ(files.locateFirst({DeviceFiles::kNoteStore})->walPath, "");
+}
+
+TEST(BackupFiles, TheManifestDecidesWhatTheBackupHolds) {
+    TempDir dir;
+    const ModernFolder backup(dir.path());
+    // A stray file under a hashed name that the manifest does not list is not the device's.
+    const std::string id = BackupFiles::fileID(DeviceFiles::kAddressBook);
+    fixtures::writeFile(dir.makeDir(id.substr(0, 2)) + "/" + id, "stray");
+    // A listed file that the backup lost is reported, not opened.
+    ASSERT_EQ(::unlink(backup.store.c_str()), 0);
+    const BackupFiles files(dir.path());
+    EXPECT_FALSE(files.locate(DeviceFiles::kAddressBook));
+    EXPECT_FALSE(files.locate(DeviceFiles::kNoteStore));
+    EXPECT_TRUE(files.locate(DeviceFiles::kMessages));
+}
+
+TEST(BackupFiles, AnUnreadableManifestFallsBackToTheHashedNames) {
+    TempDir dir;
+    const ModernFolder backup(dir.path());
+    fixtures::writeFile(dir.file("Manifest.db"), std::string(4096, 'x'));
+    const BackupFiles files(dir.path());
+    EXPECT_EQ(files.layout(), BackupLayout::Manifest);
+    EXPECT_EQ(files.locate(DeviceFiles::kNoteStore), backup.store);
+    EXPECT_FALSE(files.locate(DeviceFiles::kAddressBook));
+}
+
+TEST(BackupFiles, AnEncryptedBackupYieldsNoFiles) {
+    TempDir dir;
+    const ModernFolder backup(dir.path(), 0, true);
+    const BackupFiles files(dir.path());
+    EXPECT_TRUE(files.encrypted());
+    EXPECT_TRUE(BackupFiles::isEncrypted(dir.path()));
+    EXPECT_FALSE(files.locate(DeviceFiles::kNoteStore)); // its bytes are ciphertext
+    EXPECT_FALSE(BackupFiles::isEncrypted(dir.makeDir("plain")));
+}
+
+// A real phone's manifest lists tens or hundreds of thousands of files. Every lookup goes through
+// the file-ID key: a scan reads a few pages of it, never the whole table. (bench/scan measures a
+// manifest of 300,000 rows.)
+TEST(BackupFiles, LookupsReadAFewPagesOfALargeManifest) {
+    TempDir dir;
+    const ModernFolder backup(dir.path(), 15000);
+    const BackupFiles files(dir.path());
+    for (int round = 0; round < 3; ++round) {
+        for (const DeviceFile& file : {DeviceFiles::kNotes, DeviceFiles::kNotesLegacy, DeviceFiles::kNoteStore,
+                                       DeviceFiles::kAddressBook, DeviceFiles::kMessages, DeviceFiles::kCallHistory,
+                                       DeviceFiles::kCallHistoryLegacy, DeviceFiles::kCallHistoryStore}) {
+            files.locateFirst({file});
+        }
+    }
+    const ManifestReads reads = files.manifestReads();
+    EXPECT_GT(reads.lookups, 30);
+    EXPECT_EQ(reads.fullScanSteps, 0);
+    EXPECT_GT(reads.pageCount, 1000);
+    EXPECT_LT(reads.pagesRead, 60) << "of " << reads.pageCount;
 }

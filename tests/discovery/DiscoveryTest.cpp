@@ -1,6 +1,7 @@
 #include "discovery/PRIOSDeviceController.h"
 
 #include "DeviceDb.h"
+#include "ModernBackup.h"
 #include "platform/Host.h"
 #include "platform/Log.h"
 #include "support/BackupBuilder.h"
@@ -27,6 +28,8 @@ TEST_P(ProductTypeTable, GivesLabelAndPicture) {
     const auto& c = GetParam();
     EXPECT_EQ(PRIOSDeviceController::GetDevcieType(c.productType), c.label);
     EXPECT_EQ(PRIOSDeviceController::deviceImageName(c.productType), c.image);
+    // A model the table does not know shows its product type rather than nothing.
+    EXPECT_EQ(PRIOSDeviceController::deviceTypeText(c.productType), c.label ? c.label : c.productType);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -35,8 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ProductCase{"iPhone1,1", "Iphone", "iphone"}, ProductCase{"iPhone3,3", "Iphone 4", "iphone"},
                       ProductCase{"iPhone3,2", std::nullopt, "iphone"}, ProductCase{"iPhone4,1", "Iphone 4S", "iphone"},
                       ProductCase{"iPhone5,2", "Iphone 5", "iphone"}, ProductCase{"iPod4,1", "IpodTouch4G", "iphone"},
-                      ProductCase{"ipad2,1", "Ipad 2", "ipad"}, ProductCase{"iPad2,5", std::nullopt, "iphone"},
-                      ProductCase{"iPad3,6", "NewIpad", "ipad"}, ProductCase{"AppleTV2,1", std::nullopt, "iphone"}));
+                      ProductCase{"ipad2,1", "Ipad 2", "ipad"}, ProductCase{"iPad2,5", std::nullopt, "ipad"},
+                      ProductCase{"iPad3,6", "NewIpad", "ipad"}, ProductCase{"AppleTV2,1", std::nullopt, "iphone"},
+                      ProductCase{"iPhone9,3", std::nullopt, "iphone"},
+                      ProductCase{"iPhone15,2", std::nullopt, "iphone"}, ProductCase{"iPad13,18", std::nullopt, "ipad"},
+                      ProductCase{"iPod9,1", std::nullopt, "iphone"}));
 
 TEST(IOSVersionIOS6, ComparesTheFirstPartOnly) {
     EXPECT_TRUE(IOSVersionIOS6("6"));
@@ -80,8 +86,9 @@ TEST_F(Discovery, DescribesABackupFromInfoPlist) {
     EXPECT_EQ(n.itunesVersion(), "11.0.2");
     EXPECT_EQ(n.deviceImage(), "iphone");
     EXPECT_EQ(n.backUpFilePath(), b);
-    EXPECT_EQ(n.strDeviceBackUpTime(), "2013-05-01 10:20");
+    EXPECT_EQ(n.strDeviceBackUpTime(), "2013-05-01 10:20"); // no "Last Backup Date": the file's time
     EXPECT_EQ(n.strDeviceSize(), std::to_string(std::filesystem::file_size(b + "/Info.plist")));
+    EXPECT_FALSE(n.bEncrypted());
 }
 
 TEST_F(Discovery, DescribesABackupFromABinaryManifestAlone) {
@@ -103,6 +110,49 @@ TEST_F(Discovery, DescribesABackupFromABinaryManifestAlone) {
     EXPECT_EQ(n.deviceImage(), "ipad");
     EXPECT_EQ(n.strDeviceBackUpTime(), "2013-01-01 00:00");
 }
+
+// Backups made today: the device's own record of the backup time, whatever the file's time says
+// (a backup copied to another disk today keeps the day it was made), and the encryption flag.
+struct ModernCase {
+    const char* productType;
+    const char* productVersion;
+    bool encrypted;
+    const char* deviceType;
+    const char* image;
+};
+
+class ModernBackupListing : public Discovery, public ::testing::WithParamInterface<ModernCase> {};
+
+TEST_P(ModernBackupListing, ShowsWhatItsPropertyListsSay) {
+    const ModernCase& c = GetParam();
+    const auto b = backup("00008110-001A2D3C0E91801E");
+    fixtures::ModernBackupBuilder builder(b);
+    fixtures::ModernDevice device;
+    device.productType = c.productType;
+    device.productVersion = c.productVersion;
+    device.encrypted = c.encrypted;
+    device.lastBackupDate = 1700000000; // 2023-11-14 22:13:20 UTC
+    builder.writePropertyLists(device);
+    builder.addFile("HomeDomain", "Library/SMS/sms.db", "x");
+    ASSERT_TRUE(builder.writeManifest());
+    setModificationTime(b + "/Info.plist", 1767225600); // copied on 2026-01-01
+    const auto& rows = list();
+    ASSERT_EQ(rows.size(), 1u);
+    const auto& n = *rows[0];
+    EXPECT_EQ(n.strDeviceName(), "Mia's iPhone");
+    EXPECT_EQ(n.strIOSVersion(), c.productVersion);
+    EXPECT_EQ(n.strDeviceType(), c.deviceType);
+    EXPECT_EQ(n.deviceImage(), c.image);
+    EXPECT_EQ(n.strDeviceBackUpTime(), "2023-11-14 22:13");
+    EXPECT_EQ(n.itunesVersion(), "12.12.10");
+    EXPECT_EQ(n.bEncrypted(), c.encrypted);
+}
+
+INSTANTIATE_TEST_SUITE_P(IOS10To18, ModernBackupListing,
+                         ::testing::Values(ModernCase{"iPhone9,3", "10.3.3", false, "iPhone9,3", "iphone"},
+                                           ModernCase{"iPhone12,8", "14.8", true, "iPhone12,8", "iphone"},
+                                           ModernCase{"iPad13,18", "16.6", false, "iPad13,18", "ipad"},
+                                           ModernCase{"iPhone17,1", "18.2", true, "iPhone17,1", "iphone"}));
 
 TEST_F(Discovery, MissingKeysLeaveTheirPropertiesAbsent) {
     const auto b = backup("a2");

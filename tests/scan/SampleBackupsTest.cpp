@@ -74,7 +74,7 @@ const std::vector<SampleBackup> kSamples = {
      "ES91 2100 0418 4502 0005 1332"},
     {"e7b1d4a8c3f6920d5e1b7a4c8f2d6e093b5a1c7d",
      "Lena’s iPad mini",
-     std::nullopt,
+     "iPad2,5", // a model the device-type table does not name
      "6.1.3",
      "2013-04-09 07:48",
      {"Running log 2013 🏃", "Thesis", "Books to read 📚"},

@@ -2,7 +2,7 @@
 // private folded copy otherwise, never blocking on or reading something that is not a file, and
 // never leaving a copy behind.
 
-#include "scan/SqliteSource.h"
+#include "discovery/SqliteSource.h"
 
 #include "DeviceDb.h"
 #include "platform/Log.h"

@@ -17,11 +17,24 @@
 
 namespace quarrow {
 
+// A database and the logs that belong to it. Beside a file of our own they are "<path>-wal" and
+// "<path>-journal"; a backup stores them as files of their own, under their own names, which its
+// locator finds (empty when the backup holds none).
+struct DatabaseFiles {
+    std::string path;
+    std::string wal;
+    std::string journal;
+};
+
 namespace {
 
 // A scanner's connection is used by the one thread that opened it, so it needs no locking of its
 // own: every column read would otherwise take and release the connection's mutex.
 constexpr int kReadFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX;
+
+DatabaseFiles besideItself(const std::string& path) {
+    return {path, path + "-wal", path + "-journal"};
+}
 
 // A file descriptor that closes itself.
 class Fd {
@@ -78,9 +91,8 @@ Fd openRegular(const std::string& path) {
 // images must be rolled back into the database before the database is consistent.
 constexpr unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
 
-bool hasHotJournal(const std::string& databasePath) {
-    const std::string journal = databasePath + "-journal";
-    if (presenceOf(journal) != Presence::Regular) {
+bool hasHotJournal(const std::string& journal) {
+    if (journal.empty() || presenceOf(journal) != Presence::Regular) {
         return false;
     }
     Fd fd(::open(journal.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -92,7 +104,7 @@ bool hasHotJournal(const std::string& databasePath) {
 // Up to `size` leading bytes of a regular file (fewer when it is shorter), or nothing when there is
 // no regular file at the path.
 std::optional<std::string> leadingBytes(const std::string& path, std::size_t size) {
-    if (presenceOf(path) != Presence::Regular) {
+    if (path.empty() || presenceOf(path) != Presence::Regular) {
         return std::nullopt;
     }
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -122,22 +134,20 @@ bool powerOfTwoWithin(std::uint32_t value, std::uint32_t low, std::uint32_t high
 //   write-ahead log: offset 0, 4 bytes, magic 0x377f0682 or 0x377f0683; offset 4, 4 bytes, 3007000
 //   rollback journal (hot): offset 20, 4 bytes, sector size, a power of two from 32 to 65536;
 //                           offset 24, 4 bytes, page size, a power of two from 512 to 65536
-void reportUnusableLogs(const std::string& databasePath) {
-    const std::string wal = databasePath + "-wal";
-    if (const auto header = leadingBytes(wal, 8); header && !header->empty()) {
+void reportUnusableLogs(const DatabaseFiles& files) {
+    if (const auto header = leadingBytes(files.wal, 8); header && !header->empty()) {
         const bool usable = header->size() == 8 && (bigEndian32(*header, 0) & 0xFFFFFFFEu) == 0x377f0682u &&
                             bigEndian32(*header, 4) == 3007000u;
         if (!usable) {
-            systemLog("Write-ahead log is damaged, none of it is folded in: " + wal);
+            systemLog("Write-ahead log is damaged, none of it is folded in: " + files.wal);
         }
     }
-    const std::string journal = databasePath + "-journal";
-    if (hasHotJournal(databasePath)) {
-        const auto header = leadingBytes(journal, 28);
+    if (hasHotJournal(files.journal)) {
+        const auto header = leadingBytes(files.journal, 28);
         const bool usable = header && header->size() == 28 && powerOfTwoWithin(bigEndian32(*header, 20), 32, 65536) &&
                             powerOfTwoWithin(bigEndian32(*header, 24), 512, 65536);
         if (!usable) {
-            systemLog("Rollback journal is damaged, none of it is rolled back: " + journal);
+            systemLog("Rollback journal is damaged, none of it is rolled back: " + files.journal);
         }
     }
 }
@@ -146,17 +156,17 @@ void reportUnusableLogs(const std::string& databasePath) {
 // database (header bytes 18 and 19 are 1) with no write-ahead log and no hot journal beside it.
 // Switching such a file to write-ahead logging changes only those two bytes, so reading it in
 // place gives exactly the rows a folded copy would, without copying the file.
-bool readableInPlace(int fd, const std::string& path) {
+bool readableInPlace(int fd, const DatabaseFiles& files) {
     unsigned char header[20] = {};
     if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
         std::memcmp(header, "SQLite format 3", 16) != 0 || header[18] != 1 || header[19] != 1) {
         return false;
     }
     off_t walSize = 0;
-    if (presenceOf(path + "-wal", &walSize) == Presence::Regular && walSize > 0) {
+    if (!files.wal.empty() && presenceOf(files.wal, &walSize) == Presence::Regular && walSize > 0) {
         return false;
     }
-    return !hasHotJournal(path);
+    return !hasHotJournal(files.journal);
 }
 
 // A file: URI for the path, with every byte outside the unreserved set escaped, read immutable.
@@ -222,11 +232,10 @@ bool copyInto(int from, const std::string& to) {
     }
 }
 
-// Copies a log beside the database (its write-ahead log or its journal) next to the copy, under
-// the name the database library looks for. A log that is not a regular file is logged and left out.
-void copyLog(const std::string& original, const std::string& copy, const char* suffix) {
-    const std::string log = original + suffix;
-    if (presenceOf(log) == Presence::Missing) {
+// Copies a log of the database (its write-ahead log or its journal) next to the copy, under the
+// name the database library looks for. A log that is not a regular file is logged and left out.
+void copyLog(const std::string& log, const std::string& copy, const char* suffix) {
+    if (log.empty() || presenceOf(log) == Presence::Missing) {
         return;
     }
     const Fd fd = openRegular(log);
@@ -246,6 +255,15 @@ SqliteSource::SqliteSource(WorkFolder& workFolder) : workFolder_(workFolder) {}
 SqliteSource::~SqliteSource() = default;
 
 std::optional<std::string> SqliteSource::foldedCopy(const std::string& backupPath) {
+    return foldedCopyOf(besideItself(backupPath));
+}
+
+std::optional<std::string> SqliteSource::foldedCopy(const LocatedFile& file) {
+    return foldedCopyOf({file.path, file.walPath, file.journalPath});
+}
+
+std::optional<std::string> SqliteSource::foldedCopyOf(const DatabaseFiles& files) {
+    const std::string& backupPath = files.path;
     if (const auto it = copies_.find(backupPath); it != copies_.end()) {
         return it->second;
     }
@@ -263,15 +281,24 @@ std::optional<std::string> SqliteSource::foldedCopy(const std::string& backupPat
         ::unlink(copy.c_str());
         return std::nullopt;
     }
-    reportUnusableLogs(backupPath);
-    copyLog(backupPath, copy, "-wal");
-    copyLog(backupPath, copy, "-journal");
+    reportUnusableLogs(files);
+    copyLog(files.wal, copy, "-wal");
+    copyLog(files.journal, copy, "-journal");
     commitDB(copy);
     copies_[backupPath] = copy;
     return copy;
 }
 
 SqliteHandle SqliteSource::open(const std::string& backupPath) {
+    return openFiles(besideItself(backupPath));
+}
+
+SqliteHandle SqliteSource::open(const LocatedFile& file) {
+    return openFiles({file.path, file.walPath, file.journalPath});
+}
+
+SqliteHandle SqliteSource::openFiles(const DatabaseFiles& files) {
+    const std::string& backupPath = files.path;
     sqlite3* raw = nullptr;
     int rc = SQLITE_ERROR;
     bool inPlace = false;
@@ -280,7 +307,7 @@ SqliteHandle SqliteSource::open(const std::string& backupPath) {
         if (!fd) {
             return nullptr;
         }
-        inPlace = readableInPlace(fd.get(), backupPath);
+        inPlace = readableInPlace(fd.get(), files);
         if (inPlace) {
             // Through the descriptor already checked, so that the path cannot be swapped for
             // something else in between; by its path where /proc is not mounted.
@@ -290,7 +317,7 @@ SqliteHandle SqliteSource::open(const std::string& backupPath) {
         }
     }
     if (!inPlace) {
-        const auto copy = foldedCopy(backupPath);
+        const auto copy = foldedCopyOf(files);
         if (!copy) {
             return nullptr;
         }
