@@ -163,11 +163,22 @@ void printReadableNotes(const std::vector<PRNoteNodePtr>& notes) {
     std::printf("\nNotes (%zu)\n", notes.size());
     int index = 0;
     for (const auto& note : notes) {
-        std::printf("\n%d. %s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", shown(note->noteTitle()).c_str());
+        std::printf("\n%d. %s%s%s\n", ++index, note->bDeleted() ? "[deleted] " : "", note->bLocked() ? "[locked] " : "",
+                    shown(note->noteTitle()).c_str());
         if (const auto date = shown(note->noteDate()); !date.empty()) {
             std::printf("   %s\n", date.c_str());
         }
-        printIndented(visibleText(note->noteContent().value_or("")), "   | ");
+        if (const auto folder = note->noteFolder()) {
+            std::printf("   Folder: %s\n", shown(folder).c_str());
+        }
+        for (const std::string& name : note->noteAttachments()) {
+            std::printf("   Attachment: %s\n", terminalText(name).c_str());
+        }
+        if (note->bLocked()) {
+            std::printf("   | (locked: the text needs the note's password)\n");
+        } else {
+            printIndented(visibleText(note->noteContent().value_or("")), "   | ");
+        }
     }
 }
 

@@ -43,7 +43,10 @@ const std::vector<CommandHelp> kCommands = {
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
      "Scans one backup folder exactly as the desktop application does: the notes that still exist are read "
-     "with SQL, and deleted ones are rebuilt byte by byte from the free space of the notes database. The "
+     "with SQL, and deleted ones are rebuilt byte by byte from the free space of the notes database. Backups "
+     "of iOS 9 and later keep notes in the note store: those notes come with their folder and the names of "
+     "their attachments, notes in \"Recently Deleted\" are reported as deleted, and a password-protected "
+     "note is listed with its title only, marked [locked]: its text cannot be read without its password. The "
      "backup is never modified: databases are read in place, read-only, or through a private copy that is "
      "removed when the scan ends.\n\n"
      "The text output lists each note with its title, date and readable text; deleted notes are marked "
@@ -58,7 +61,8 @@ const std::vector<CommandHelp> kCommands = {
      {{"--json", "", ArgumentKind::None,
        "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
        "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
-       "bDeleted."},
+       "bDeleted; notes of the note store add noteFolder, \"bLocked\": true when locked (noteContent is then "
+       "null) and noteAttachments, a list of names, when they have any."},
       {"--summary", "", ArgumentKind::None, "print the JSON object without the records."},
       {"--progress", "", ArgumentKind::None,
        "show the progress on standard error: a bar when standard error is a terminal, otherwise one "

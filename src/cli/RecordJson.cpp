@@ -63,11 +63,28 @@ std::string recordJson(const PRMessageNode& r) {
 }
 
 std::string recordJson(const PRNoteNode& r) {
-    return object({{"noteTitle", jsonString(r.noteTitle())},
-                   {"noteContent", jsonString(r.noteContent())},
-                   {"noteDate", jsonString(r.noteDate())},
-                   {"uid", std::to_string(r.uid())},
-                   {"bDeleted", flag(r.bDeleted())}});
+    std::string out = object({{"noteTitle", jsonString(r.noteTitle())},
+                              {"noteContent", jsonString(r.noteContent())},
+                              {"noteDate", jsonString(r.noteDate())},
+                              {"uid", std::to_string(r.uid())},
+                              {"bDeleted", flag(r.bDeleted())}});
+    // What only notes of the note store have is written only for them, so the output for older
+    // backups stays as it was: a folder, the lock, attachments.
+    out.pop_back();
+    if (const auto folder = r.noteFolder()) {
+        out += ", \"noteFolder\": " + jsonString(*folder);
+    }
+    if (r.bLocked()) {
+        out += ", \"bLocked\": true";
+    }
+    if (const auto attachments = r.noteAttachments(); !attachments.empty()) {
+        out += ", \"noteAttachments\": [";
+        for (std::size_t i = 0; i < attachments.size(); ++i) {
+            out += (i ? ", " : "") + jsonString(attachments[i]);
+        }
+        out += "]";
+    }
+    return out + "}";
 }
 
 std::string recordJson(const PRCallHistoryNode& r) {

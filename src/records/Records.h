@@ -32,6 +32,15 @@ public:
     void setBSelected(bool value) { bSelected_.set(value); }
     bool bDeleted() const { return bDeleted_.get(); }
     void setBDeleted(bool value) { bDeleted_.set(value); }
+    // The folder the note is filed in; absent for stores without folders.
+    OptText noteFolder() const { return noteFolder_.get(); }
+    void setNoteFolder(OptText value) { noteFolder_.set(std::move(value)); }
+    // A password-protected note: its title is readable, its text is not (noteContent is absent).
+    bool bLocked() const { return bLocked_.get(); }
+    void setBLocked(bool value) { bLocked_.set(value); }
+    // The names of the note's attachments (pictures, documents, drawings), in the order they stand.
+    std::vector<std::string> noteAttachments() const { return noteAttachments_.get(); }
+    void setNoteAttachments(std::vector<std::string> value) { noteAttachments_.set(std::move(value)); }
 
 private:
     Property<OptText> noteTitle_{std::string()};
@@ -40,6 +49,9 @@ private:
     Property<std::int32_t> uid_{-1};
     Property<bool> bSelected_{false};
     Property<bool> bDeleted_{false};
+    Property<OptText> noteFolder_{std::nullopt};
+    Property<bool> bLocked_{false};
+    Property<std::vector<std::string>> noteAttachments_{{}};
 };
 using PRNoteNodePtr = std::shared_ptr<PRNoteNode>;
 

@@ -58,9 +58,17 @@ ItemDetail callHistoryDetail(const PRCallHistoryNode& c) {
 
 ItemDetail noteDetail(const PRNoteNode& n) {
     ItemDetail detail;
-    detail.lines = {line("noteTitlelab", "Title: ", n.noteTitle()), line("noteDatelab", "Date: ", n.noteDate())};
+    const OptText folder = n.noteFolder();
+    std::string attachments;
+    for (const std::string& name : n.noteAttachments()) {
+        attachments += (attachments.empty() ? "" : ", ") + name;
+    }
+    detail.lines = {line("noteTitlelab", "Title: ", n.noteTitle()), line("noteDatelab", "Date: ", n.noteDate()),
+                    DetailLine{"noteFolderlab", "Folder: " + textOf(folder), folder.has_value()},
+                    DetailLine{"noteAttachmentslab", "Attachments: " + attachments, !attachments.empty()}};
     detail.hasLongText = true;
-    detail.longText = DetailLine{"noteContentView", visibleText(textOf(n.noteContent())), true};
+    detail.longText = DetailLine{
+        "noteContentView", n.bLocked() ? std::string(kLockedNoteText) : visibleText(textOf(n.noteContent())), true};
     return detail;
 }
 

@@ -1,5 +1,6 @@
 #include "NoteScanner.h"
 
+#include "NoteStoreScanner.h"
 #include "ScanContext.h"
 #include "SqlRows.h"
 #include "platform/Log.h"
@@ -84,19 +85,28 @@ void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
         return;
     }
-    const auto notes = context.filesFor(backupFolder).notesDatabase();
-    if (!notes) {
+    const BackupFiles& files = context.filesFor(backupFolder);
+    const auto notes = files.notesDatabase();
+    const auto store = files.locateFirst({DeviceFiles::kNoteStore});
+    if (!notes && !store) {
         systemLog("messageDB is not exist");
         return;
     }
-    if (const SqliteHandle db = context.sqlite.open(*notes)) {
-        if (const Statement stmt = prepareNotes(db.get())) {
-            postNotes(context, stmt.get(), notes->path);
-        } else if (const auto damage = SqliteSource::schemaDamage(db.get())) {
-            systemLog("Notes database cannot be read (" + *damage + "): " + notes->path);
-        } else {
-            systemLog("Notes database holds no notes tables: " + notes->path);
+    if (notes) {
+        if (const SqliteHandle db = context.sqlite.open(*notes)) {
+            if (const Statement stmt = prepareNotes(db.get())) {
+                postNotes(context, stmt.get(), notes->path);
+            } else if (const auto damage = SqliteSource::schemaDamage(db.get())) {
+                systemLog("Notes database cannot be read (" + *damage + "): " + notes->path);
+            } else {
+                systemLog("Notes database holds no notes tables: " + notes->path);
+            }
         }
+    }
+    // A device that moved on from the older database keeps its notes in the note store; one that
+    // kept notes "On My iPhone" in the older database may hold both.
+    if (store) {
+        scanNoteStore(context, *store);
     }
     context.nc.post(ScanNotification::kProgress, 70LL);
 }

@@ -16,6 +16,8 @@ namespace quarrow {
 std::vector<ScannerEntry> builtInScanners() {
     using namespace DeviceFiles;
     const std::vector<DeviceFile> notes(std::begin(kNotesDatabases), std::end(kNotesDatabases));
+    std::vector<DeviceFile> liveNotes = notes;
+    liveNotes.push_back(kNoteStore);
     return {
         {"scanPhotoAndVideoThread", Category::PhotoAndVideo, {}, 30, false, scanPhotoAndVideoThread},
         {"scanContactThread", Category::Contact, {kAddressBook}, 40, false, scanContactThread},
@@ -26,7 +28,7 @@ std::vector<ScannerEntry> builtInScanners() {
          60,
          false,
          scanCallHistoryThread},
-        {"scanNoteThread", Category::Note, notes, 70, false, scanNoteThread},
+        {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread},
         {"scanDelNoteThread", Category::Note, notes, 96, true, scanDelNoteThread},
     };
 }

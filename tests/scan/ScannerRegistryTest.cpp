@@ -51,7 +51,9 @@ TEST(ScannerRegistry, TheNotesEditionRunsTheNoteScannerThenTheCarver) {
     EXPECT_EQ(notes[1].progress, 96);
     EXPECT_FALSE(notes[0].carver);
     EXPECT_TRUE(notes[1].carver);
-    EXPECT_EQ(notes[0].files, (std::vector<DeviceFile>{DeviceFiles::kNotes, DeviceFiles::kNotesLegacy}));
+    EXPECT_EQ(notes[0].files,
+              (std::vector<DeviceFile>{DeviceFiles::kNotes, DeviceFiles::kNotesLegacy, DeviceFiles::kNoteStore}));
+    EXPECT_EQ(notes[1].files, (std::vector<DeviceFile>{DeviceFiles::kNotes, DeviceFiles::kNotesLegacy}));
     EXPECT_EQ(categoriesOf(notes), std::set<Category>{Category::Note});
 }
 
