@@ -39,9 +39,11 @@ TEST_P(SampleScanGolden, JsonMatchesTheCommittedOutput) {
     EXPECT_EQ(r.out, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Samples, SampleScanGolden,
-    ::testing::Values("340e53821200ee8b952e724618cb2a7573b0f537", "3f9c2a7d5e81b04c6a1d92e7f0b3c58a4d6e2f17",
-                      "5a2e8c4f1b7d09e3c6a5f2d8b1e4c7a0f3d9b2e6", "8b07e4d1c2a95f3e60d7b18c4a2f9e05d3c71b6a",
-                      "c1d5a0e9f7b3248e6a0c9d2b5f8e1a3c7d4b6e90", "e7b1d4a8c3f6920d5e1b7a4c8f2d6e093b5a1c7d"),
-    [](const auto& info) { return info.param.substr(0, 8); });
+INSTANTIATE_TEST_SUITE_P(Samples, SampleScanGolden,
+                         ::testing::Values("00008110-001A2D3C0E91801E", "340e53821200ee8b952e724618cb2a7573b0f537",
+                                           "3f9c2a7d5e81b04c6a1d92e7f0b3c58a4d6e2f17",
+                                           "5a2e8c4f1b7d09e3c6a5f2d8b1e4c7a0f3d9b2e6",
+                                           "8b07e4d1c2a95f3e60d7b18c4a2f9e05d3c71b6a",
+                                           "c1d5a0e9f7b3248e6a0c9d2b5f8e1a3c7d4b6e90",
+                                           "e7b1d4a8c3f6920d5e1b7a4c8f2d6e093b5a1c7d"),
+                         [](const auto& info) { return info.param.substr(0, 8); });

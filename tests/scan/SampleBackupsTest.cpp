@@ -79,6 +79,16 @@ const std::vector<SampleBackup> kSamples = {
      "2013-04-09 07:48",
      {"Running log 2013 🏃", "Thesis", "Books to read 📚"},
      nullptr},
+    // Today's layout and note store; "Old packing list" lies in Recently Deleted.
+    {"00008110-001A2D3C0E91801E",
+     "Mia's iPhone",
+     "iPhone14,2",
+     "16.6",
+     "2023-11-14 22:13",
+     {"Groceries", "Pasta al limone", "Lisbon, 14–18 June", "Bank and door codes", "Gift ideas", "Old packing list"},
+     nullptr},
+    // Encrypted: listed, but nothing in it can be read.
+    {"00008120-0019644E3A78C01E", "Noah’s iPhone", "iPhone15,4", "17.5.1", "2024-06-30 18:42", {}, nullptr},
 };
 
 class SampleBackupTest : public ::testing::TestWithParam<SampleBackup> {

@@ -5,26 +5,35 @@
 // Each sub-folder of the recipe becomes one backup folder of the same name. Its files are turned
 // into the files a device backup holds:
 //
-//   NAME.plist          copied byte for byte (property lists that devices write as XML)
-//   NAME.plist.xml      converted to the binary form and written as NAME.plist
-//   notes.sqlite.sql    run against an empty Core Data notes database (schema format 1, 4096-byte
-//                       pages, secure_delete off), written under the name of notes.sqlite
-//   notes.db.sql        the same for the iPhone OS 1-3 notes database (notes.db)
+//   NAME.plist            copied byte for byte (property lists that devices write as XML)
+//   NAME.plist.xml        converted to the binary form and written as NAME.plist
+//   notes.sqlite.sql      run against an empty Core Data notes database (schema format 1, 4096-byte
+//                         pages, secure_delete off), stored as notes.sqlite
+//   notes.db.sql          the same for the iPhone OS 1-3 notes database (notes.db)
+//   NoteStore.sqlite.sql  run against an empty note store of iOS 16 (WAL mode, secure_delete off),
+//                         stored as NoteStore.sqlite
 //   AddressBook.sqlitedb.sql, sms.db.sql, call_history.db.sql
-//                       the same for the address book, the messages (iOS 6 layout) and the call
-//                       history, each under the name of its device file
-//   pictures.txt        one picture a line, "<file ID> <width> <height> <seed>": an uncompressed
-//                       PNG of that size, written under the file ID
+//                         the same for the address book, the messages (iOS 6 layout) and the call
+//                         history, each stored as its device file
+//   pictures.txt          one picture a line, "<file ID> <width> <height> <seed>": an uncompressed
+//                         PNG of that size, written under the file ID (flat layout)
+//
+// A backup whose Status.plist has version 3 or later is in the layout of iOS 10 on: its databases
+// go into two-hex-digit folders and Manifest.db lists them. Otherwise they lie flat in the folder
+// under their file IDs. A backup whose Manifest.plist says it is encrypted gets no readable file:
+// its Manifest.db is bytes that stand for the ciphertext a device writes.
 //
 // Every file then gets the modification time that the backup's property lists give: Info.plist
 // its "Last Backup Date", Manifest.plist and Status.plist their "Date", everything else the time of
 // the property list that describes the backup. The output depends on nothing but the recipe (and
-// the SQLite and libplist versions), so two runs give the same bytes and times.
+// the SQLite, zlib, protobuf and libplist versions), so two runs give the same bytes and times.
 //
 // The output root is removed and made anew. Any recipe error stops the run with a message and a
 // non-zero exit status, and leaves no output root behind.
 
 #include "DeviceDb.h"
+#include "ModernBackup.h"
+#include "NoteStore.h"
 #include "PhoneDbs.h"
 
 #include <plist/plist.h>
@@ -40,6 +49,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -53,21 +63,25 @@ struct PlistDeleter {
 };
 using Plist = std::unique_ptr<void, PlistDeleter>;
 
-// A database of the recipe: which schema it starts from, in which schema format, and the name it
-// has in a backup (the SHA-1 of "<domain>-<path>").
+// A database of the recipe: which device file it becomes, the schema it starts from (none: the
+// note store, whose builder makes its tables) and in which schema format.
 struct DatabaseKind {
     const char* recipeName;
-    const char* backupName;
+    const char* domain;
+    const char* relativePath;
     const char* (*schema)();
     int schemaFormat;
 };
 
 const DatabaseKind kDatabases[] = {
-    {"notes.sqlite.sql", "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c", [] { return fx::kNotesSchema; }, 1},
-    {"notes.db.sql", "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b", [] { return fx::kLegacyNotesSchema; }, 1},
-    {"AddressBook.sqlitedb.sql", "31bb7ba8914766d4ba40d6dfb6113c8b614be442", [] { return fx::kAddressBookSchema; }, 4},
-    {"sms.db.sql", "3d0d7e5fb2ce288813306e4d4636395e047a3d28", [] { return fx::smsSchema(fx::SmsLayout::IOS6); }, 4},
-    {"call_history.db.sql", "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca", [] { return fx::kCallHistorySchema; }, 1},
+    {"notes.sqlite.sql", "HomeDomain", "Library/Notes/notes.sqlite", [] { return fx::kNotesSchema; }, 1},
+    {"notes.db.sql", "HomeDomain", "Library/Notes/notes.db", [] { return fx::kLegacyNotesSchema; }, 1},
+    {"NoteStore.sqlite.sql", "AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite", nullptr, 4},
+    {"AddressBook.sqlitedb.sql", "HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
+     [] { return fx::kAddressBookSchema; }, 4},
+    {"sms.db.sql", "HomeDomain", "Library/SMS/sms.db", [] { return fx::smsSchema(fx::SmsLayout::IOS6); }, 4},
+    {"call_history.db.sql", "WirelessDomain", "Library/CallHistory/call_history.db",
+     [] { return fx::kCallHistorySchema; }, 1},
 };
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -80,9 +94,23 @@ std::string lower(std::string text) {
     return text;
 }
 
-bool isDeviceIdentifier(const std::string& name) {
+// A file's name in a backup: 40 lowercase hex digits.
+bool isFileID(const std::string& name) {
     return name.size() == 40 && std::all_of(name.begin(), name.end(),
                                             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// 40 lowercase hex digits, or, for devices from 2018 on, 8 and 16 uppercase hex digits joined by "-".
+bool isDeviceIdentifier(const std::string& name) {
+    const auto hex = [](std::string_view digits) {
+        return std::all_of(digits.begin(), digits.end(),
+                           [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+    };
+    if (name.size() == 40) {
+        return isFileID(name);
+    }
+    return name.size() == 25 && name[8] == '-' && hex(std::string_view(name).substr(0, 8)) &&
+           hex(std::string_view(name).substr(9));
 }
 
 bool fail(const std::string& message) {
@@ -152,10 +180,21 @@ public:
             return fail("cannot list " + recipe_.string() + ": " + ec.message());
         }
         std::sort(sources.begin(), sources.end());
+        // Property lists first: they decide the layout the databases are stored in.
+        std::stable_partition(sources.begin(), sources.end(), [](const fs::path& p) {
+            return endsWith(p.filename().string(), ".plist") || endsWith(p.filename().string(), ".plist.xml");
+        });
         for (const fs::path& source : sources) {
             if (!makeFile(source)) {
                 return false;
             }
+        }
+        if (encrypted()) {
+            if (!fx::writeFile((output_ / "Manifest.db").string(), standInCiphertext(id, 32768))) {
+                return fail("cannot write the Manifest.db of " + id);
+            }
+        } else if (manifestLayout() && !(manifest_ && manifest_->writeManifest())) {
+            return fail("cannot write the Manifest.db of " + id);
         }
         return checkIdentity(id) && stampTimes();
     }
@@ -168,6 +207,9 @@ private:
                 return makeDatabase(source, kind);
             }
         }
+        if (name == "pictures.txt") {
+            return makePictures(source);
+        }
         if (endsWith(name, ".plist.xml")) {
             return makePlist(source, name.substr(0, name.size() - 4), true);
         }
@@ -176,9 +218,6 @@ private:
         }
         if (name == "README.md") {
             return true;
-        }
-        if (name == "pictures.txt") {
-            return makePictures(source);
         }
         return fail("no rule for recipe file " + source.string());
     }
@@ -209,12 +248,35 @@ private:
     }
 
     bool makeDatabase(const fs::path& source, const DatabaseKind& kind) {
-        const std::string target = (output_ / kind.backupName).string();
-        if (!fx::createDatabase(target, kind.schema(), kind.schemaFormat, 4096)) {
-            return fail("cannot create " + target);
+        if (encrypted()) {
+            return fail("an encrypted backup holds no readable database: " + source.string());
         }
-        if (!fx::execSql(target, fx::readFile(source.string()))) {
-            return fail("the statements of " + source.string() + " failed");
+        const std::string id = fx::modernFileID(kind.domain, kind.relativePath);
+        const std::string target = (output_ / (manifestLayout() ? ".building-" + id : id)).string();
+        if (kind.schema) {
+            if (!fx::createDatabase(target, kind.schema(), kind.schemaFormat, 4096)) {
+                return fail("cannot create " + target);
+            }
+            if (!fx::execSql(target, fx::readFile(source.string()))) {
+                return fail("the statements of " + source.string() + " failed");
+            }
+        } else {
+            fx::NoteStoreBuilder store(target, fx::NoteStoreVersion::iOS16);
+            if (!store.ok()) {
+                return fail("cannot create " + target);
+            }
+            store.close();
+            if (!fx::runNoteStoreScript(target, fx::readFile(source.string()))) {
+                return fail("the statements of " + source.string() + " failed");
+            }
+        }
+        if (manifestLayout()) {
+            if (!manifest_) {
+                manifest_.emplace(output_.string());
+            }
+            manifest_->addDatabase(kind.domain, kind.relativePath, target);
+            std::error_code ec;
+            fs::remove(target, ec);
         }
         return true;
     }
@@ -230,7 +292,7 @@ private:
             int width = 0;
             int height = 0;
             int seed = 0;
-            if (!(fields >> id >> width >> height >> seed) || !isDeviceIdentifier(id) || width < 1 || height < 1 ||
+            if (!(fields >> id >> width >> height >> seed) || !isFileID(id) || width < 1 || height < 1 ||
                 width > 4000 || height > 4000) {
                 return fail("bad picture line in " + source.string() + ": " + line);
             }
@@ -240,6 +302,39 @@ private:
             }
         }
         return true;
+    }
+
+    // Status.plist's version: 3 and later store files in two-hex-digit folders.
+    bool manifestLayout() const {
+        const auto version = textAt(plist("Status.plist"), "Version");
+        return version && std::atoi(version->c_str()) >= 3;
+    }
+
+    bool encrypted() const {
+        plist_t manifest = plist("Manifest.plist");
+        plist_t flag = manifest ? plist_dict_get_item(manifest, "IsEncrypted") : nullptr;
+        std::uint8_t value = 0;
+        if (flag && plist_get_node_type(flag) == PLIST_BOOLEAN) {
+            plist_get_bool_val(flag, &value);
+        }
+        return value != 0;
+    }
+
+    // Bytes that no one can read, as AES ciphertext is to whoever lacks the key; the same for every
+    // build of the same recipe.
+    static std::string standInCiphertext(const std::string& seed, std::size_t size) {
+        std::uint32_t x = 2166136261u;
+        for (unsigned char c : seed) {
+            x = (x ^ c) * 16777619u;
+        }
+        std::string bytes(size, '\0');
+        for (char& b : bytes) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = static_cast<char>(x);
+        }
+        return bytes;
     }
 
     plist_t plist(const std::string& name) const {
@@ -259,7 +354,7 @@ private:
             names.push_back(textAt(plist_dict_get_item(manifest, "Lockdown"), "UniqueDeviceID"));
         }
         for (const auto& name : names) {
-            if (name && lower(*name) != id) {
+            if (name && lower(*name) != lower(id)) {
                 return fail("property lists of " + id + " name another device: " + *name);
             }
         }
@@ -279,7 +374,7 @@ private:
         }
         const std::int64_t described = info ? *info : *manifest;
         std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(output_, ec)) {
+        for (const auto& entry : fs::recursive_directory_iterator(output_, ec)) {
             const std::string name = entry.path().filename().string();
             std::int64_t time = described;
             if (name == "Manifest.plist") {
@@ -297,6 +392,7 @@ private:
     fs::path recipe_;
     fs::path output_;
     std::vector<std::pair<std::string, Plist>> plists_;
+    std::optional<fx::ModernBackupBuilder> manifest_;
 };
 
 bool makeRoot(const fs::path& recipe, const fs::path& root) {
