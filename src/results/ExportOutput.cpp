@@ -1,5 +1,7 @@
 #include "ExportOutput.h"
 
+#include "platform/FileMoves.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -162,28 +164,11 @@ bool DiskExportOutput::replaceItem(const std::string& from, const std::string& t
 }
 
 bool DiskExportOutput::moveItem(const std::string& from, const std::string& to, std::string& error) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        error = errnoText(errno);
+    if (const int code = renameNoReplace(from, to); code != 0) {
+        error = errnoText(code);
         return false;
     }
-    // File systems without the no-replace rename: a hard link fails on an existing target too.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
-        return true;
-    }
-    if (errno != EPERM && errno != ENOTSUP) {
-        error = errnoText(errno);
-        return false;
-    }
-    // Neither is available (some network and FAT mounts): check, then rename.
-    if (fileExists(to)) {
-        error = errnoText(EEXIST);
-        return false;
-    }
-    return replaceItem(from, to, error);
+    return true;
 }
 
 bool DiskExportOutput::fileExists(const std::string& path) {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace quarrow {
+
+// Renames `from` to `to` unless something already exists at `to`. Answers 0, or the errno of the
+// failure (EEXIST when the name is taken). Uses the kernel's no-replace rename, then a hard link,
+// and on file systems that have neither (some network and FAT mounts) a check followed by a rename.
+int renameNoReplace(const std::string& from, const std::string& to);
+
+// Renames `from` into `folder` as "<stem><extension>", or "<stem> (2)<extension>", "(3)", ... the
+// first name that is free, never replacing a file. Answers the path it took, or nothing (errno
+// kept in `error`).
+std::string renameToFreeName(const std::string& from, const std::string& folder, const std::string& stem,
+                             const std::string& extension, int& error);
+
+// "<stem><extension>" for n = 1, "<stem> (n)<extension>" otherwise.
+std::string numberedName(const std::string& stem, const std::string& extension, int n);
+
+} // namespace quarrow
