@@ -39,7 +39,7 @@ std::string renameToFreeName(const std::string& from, const std::string& folder,
     // Far more than any real folder holds; a bound, so that a folder that refuses every name ends.
     constexpr int kMostTries = 10000;
     for (int n = 1; n <= kMostTries; ++n) {
-        const std::string to = folder + "/" + numberedName(stem, extension, n);
+        std::string to = folder + "/" + numberedName(stem, extension, n);
         error = renameNoReplace(from, to);
         if (error == 0) {
             return to;
