@@ -6,6 +6,7 @@
 #include "Json.h"
 #include "RecordJson.h"
 #include "ScanProgress.h"
+#include "SpeakCommand.h"
 #include "discovery/BackupFiles.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Platform.h"
@@ -378,10 +379,8 @@ int run(int argc, char** argv) {
     }
     // subcommands
     static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands{
-        {"backups", commandBackups},
-        {"scan", commandScan},
-        {"export", runExportCommand},
-        {"book", runBookCommand},
+        {"backups", commandBackups}, {"scan", commandScan},      {"export", runExportCommand},
+        {"book", runBookCommand},    {"speak", runSpeakCommand},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -131,6 +131,41 @@ const std::vector<CommandHelp> kCommands = {
      "0 on success; 1 when a book cannot be read (the reason is on standard error); 2 for bad usage, or "
      "a chapter or page the book does not have.",
      "quarrow-cli book text ~/Books/Tale.epub --chapter 2"},
+    {"speak",
+     "FILE [--to DIR] [--voice NAME] [--language LABEL] [--rate WPM] [--volume N] [--per-page | --per-chapter | "
+     "--whole] [--json] | --voices [--json]",
+     "read an ebook aloud into AIFF audio files",
+     "FILE",
+     ArgumentKind::File,
+     "Speaks a PDF, ePub, HTML, plain-text or RTF book into AIFF files (16-bit mono, 22,050 Hz) with the "
+     "espeak-ng speech engine, and prints the progress on standard error. The files go into "
+     "DIR, by default the AudioBook folder of your Documents folder (xdg-user-dir DOCUMENTS, else "
+     "~/Documents); an ePub's files go into a folder named after the book. A PDF gives Name_0.aiff, "
+     "Name_1.aiff, ... (one per page, counted from 0), an ePub \"Title.epub -01.aiff\", ... (one per "
+     "chapter), other books Name.aiff. Pages and chapters without text are passed over. An existing "
+     "file is never replaced: the next free name, \"Name (2).aiff\", is taken. A file is written under a "
+     "hidden temporary name and gets its name only when complete; an interrupted or failed file is "
+     "removed.\n\n"
+     "--voices lists the languages with the engine voice each uses, or why the engine cannot speak it.",
+     {{"--to", "DIR", ArgumentKind::Folder, "the folder to write into (made when missing)."},
+      {"--voice", "NAME", ArgumentKind::None,
+       "a voice of the language (\"System Voice\", \"Daniel\", \"Samantha\", see --voices), or an "
+       "espeak-ng voice itself (\"en-gb\", \"de+f2\"). Default: the language's System Voice."},
+      {"--language", "LABEL", ArgumentKind::None,
+       "the language, as the desktop application names it (\"German (Germany)\"). Default: English "
+       "(United States)."},
+      {"--rate", "WPM", ArgumentKind::None, "words a minute, 80 to 450 (default 175)."},
+      {"--volume", "N", ArgumentKind::None, "0 to 200, 100 being the engine's normal level (the default)."},
+      {"--per-page", "", ArgumentKind::None, "a PDF: one file per page (the default)."},
+      {"--per-chapter", "", ArgumentKind::None, "an ePub: one file per chapter (the default)."},
+      {"--whole", "", ArgumentKind::None, "one file for the whole book."},
+      {"--json", "", ArgumentKind::None,
+       "print JSON on standard output: book, voice, rate, volume, outcome (done, no-text, unreadable, "
+       "unsupported, speech-failed, write-failed, cancelled) and files (path, name, part, title, seconds)."}},
+     "0 when the book was spoken; 1 when it gives no audio (no text, unreadable, a language the engine "
+     "cannot speak, a folder that cannot be written; the reason is on standard error); 2 for bad usage; "
+     "130 when interrupted (the unfinished file is removed).",
+     "quarrow-cli speak ~/Books/Tale.epub --to ~/Audio --voice Daniel --language \"English (United Kingdom)\""},
     {"help",
      "[COMMAND]",
      "show the help of quarrow-cli or of one command",
