@@ -1,10 +1,12 @@
 #include "AudiobookPage.h"
 
 #include "AppStyle.h"
+#include "AudioConverterPanel.h"
 #include "BookGrid.h"
 
 #include "audiobook/BookFiles.h"
 #include "audiobook/BookImport.h"
+#include "audiobook/ConversionQueue.h"
 #include "platform/Alerts.h"
 #include "platform/Platform.h"
 
@@ -65,7 +67,7 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
 
     // The view switch (imported books, system library) and the list's actions.
     auto* bar = new QWidget(this);
-    bar->setGeometry(16, 104, kSize.width() - 32, 34);
+    bar->setGeometry(16, 104, kLibraryWidth - 32, 34);
     auto* barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(0, 0, 0, 0);
     barLayout->setSpacing(0);
@@ -98,7 +100,7 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
 
     setAcceptDrops(true);
     grid_ = new BookGridView(this);
-    grid_->setGeometry(16, 146, kSize.width() - 32, 370);
+    grid_->setGeometry(16, 146, kLibraryWidth - 32, 370);
     model_ = new BookGridModel(*library_, this);
     grid_->setModel(model_);
 
@@ -109,7 +111,7 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     status_->setPalette(muted);
     progress_ = new QProgressBar(this);
     progress_->setObjectName("importProgress");
-    progress_->setGeometry(kSize.width() - 16 - 260, 529, 260, 16);
+    progress_->setGeometry(kLibraryWidth - 16 - 260, 529, 260, 16);
     progress_->setTextVisible(false);
     progress_->hide();
 
@@ -117,6 +119,15 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     bookMenu_->setObjectName("bookMenu");
     QAction* remove = bookMenu_->addAction("Remove from List");
     remove->setObjectName("removeFromListAction");
+
+    // Speaking the selected books: the converter's settings, Convert button and progress.
+    converter_ =
+        new AudioConverterPanel(ConversionQueue::shared(), espeakEngine(), Platform::current().defaults(), this);
+    converter_->setGeometry(kLibraryWidth, 104, AudioConverterPanel::kWidth, kSize.height() - 104 - 12);
+    converter_->setBookSelection([this] { return selectedBooks(); });
+    QAction* convert = bookMenu_->addAction("Convert to Audio");
+    convert->setObjectName("convertToAudioAction");
+    connect(convert, &QAction::triggered, this, [this] { converter_->convertBooks(selectedBooks()); });
 
     connect(importButton_, &QPushButton::clicked, this, &AudiobookPage::importFiles);
     connect(removeButton_, &QPushButton::clicked, this, &AudiobookPage::removeFromList);
@@ -283,6 +294,19 @@ void AudiobookPage::showProblems(const std::vector<ImportProblem>& problems, std
     }
     alert.buttons = {" Ok "};
     Platform::current().alerts().runModal(alert);
+}
+
+std::vector<PRBookNodePtr> AudiobookPage::selectedBooks() const {
+    QModelIndexList indexes = grid_->selectionModel()->selectedIndexes();
+    std::sort(indexes.begin(), indexes.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<PRBookNodePtr> books;
+    for (const QModelIndex& index : indexes) {
+        if (const IKImageItemPtr item = library_->imageBrowserItemAtIndex(static_cast<std::size_t>(index.row()))) {
+            books.push_back(item->bookNode);
+        }
+    }
+    return books;
 }
 
 void AudiobookPage::removeFromList() {

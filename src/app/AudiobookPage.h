@@ -22,6 +22,7 @@ class MainThread;
 
 namespace quarrow::app {
 
+class AudioConverterPanel;
 class BookGridModel;
 class BookGridView;
 
@@ -39,7 +40,9 @@ struct AudiobookOptions {
 class AudiobookPage : public QWidget {
     Q_OBJECT
 public:
-    static constexpr QSize kSize{849, 560};
+    // The library on the left, the converter's panel (settings, progress) on the right.
+    static constexpr int kLibraryWidth = 849;
+    static constexpr QSize kSize{1135, 560};
 
     AudiobookPage(MainThread& mainThread, const AudiobookOptions& options, QWidget* parent = nullptr);
     ~AudiobookPage() override;
@@ -56,6 +59,9 @@ public:
     QProgressBar* importProgress() const { return progress_; }
     QLabel* statusLabel() const { return status_; }
     QMenu* bookMenu() const { return bookMenu_; }
+    AudioConverterPanel* converter() const { return converter_; }
+    // The books selected in the grid, in grid order.
+    std::vector<PRBookNodePtr> selectedBooks() const;
 
     // Asks for books in the open panel and imports the chosen ones on the worker.
     void importFiles();
@@ -95,6 +101,7 @@ private:
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;
     QMenu* bookMenu_ = nullptr;
+    AudioConverterPanel* converter_ = nullptr;
     bool importing_ = false;
     int startupJobs_ = 0;
 };

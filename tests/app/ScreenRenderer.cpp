@@ -5,6 +5,7 @@
 
 #include "AboutWindow.h"
 #include "AppStyle.h"
+#include "AudioConverterPanel.h"
 #include "AudiobookPage.h"
 #include "BookFixtures.h"
 #include "BookGrid.h"
@@ -28,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QTableView>
 
 #include <cstdio>
@@ -176,6 +178,27 @@ int main(int argc, char** argv) {
     ok &= save(delegate->window(), out, "audiobooks-importing", false);
     settle(10000, [&] { return !books->isImporting(); });
     ok &= save(delegate->window(), out, "audiobooks-imported");
+    // Speaking a long book: the file's progress, with Cancel, beside the covers.
+    {
+        QFile story(bookDir.filePath("A Long Story.txt"));
+        story.open(QIODevice::WriteOnly);
+        for (int i = 0; i < 300; ++i) {
+            story.write("The river ran past the quiet village where old stories were told at night. ");
+        }
+    }
+    books->importPaths({bookDir.filePath("A Long Story.txt").toStdString()});
+    settle(10000, [&] { return !books->isImporting(); });
+    QTemporaryDir audioOut;
+    auto* converter = books->converter();
+    converter->setOutputFolder(audioOut.path().toStdString());
+    const int last = books->bookModel()->rowCount() - 1;
+    books->bookGrid()->selectionModel()->select(books->bookModel()->index(last), QItemSelectionModel::ClearAndSelect);
+    books->bookGrid()->scrollTo(books->bookModel()->index(last));
+    converter->CovertToAudioFile();
+    settle(20000, [&] { return converter->convertProgressor()->value() >= 30 || !converter->bStartConvert(); });
+    ok &= save(delegate->window(), out, "audiobooks-converting", false);
+    converter->cancelConversion();
+    settle(10000, [&] { return !converter->bStartConvert(); });
     delegate->showJob(app::Job::Recovery);
     delegate->openLeftDrawer();
     ok &= save(delegate->resultDrawer(), out, "drawer");
