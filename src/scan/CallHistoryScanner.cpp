@@ -24,7 +24,7 @@ PRCallHistoryNodePtr callFromFields(CallFields fields, const PhoneNameIndex& nam
         call->setCallName(std::nullopt); // absent: no number, no contact
     }
     if (fields.date) {
-        if (auto text = dateText(*fields.date, 0)) {
+        if (auto text = fields.epoch ? dateTextSince(*fields.date, *fields.epoch) : dateText(*fields.date, 0)) {
             call->setCallDate(std::move(*text));
         }
     }
@@ -49,7 +49,8 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
         return;
     }
     const auto file =
-        context.filesFor(backupFolder).locateFirst({DeviceFiles::kCallHistory, DeviceFiles::kCallHistoryLegacy});
+        context.filesFor(backupFolder)
+            .locateFirst({DeviceFiles::kCallHistoryStore, DeviceFiles::kCallHistory, DeviceFiles::kCallHistoryLegacy});
     if (!file) {
         systemLog("messageDB is not exist");
         return;
@@ -64,11 +65,19 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
         systemLog("Call history holds no call table; no calls read: " + file->path);
         return;
     }
+    // Both layouts read into the same four columns: the party, the date, the seconds and who called.
+    // The Core Data store keeps dates and durations as real seconds (since 2001) and says who called
+    // in ZORIGINATED; call_history.db keeps whole seconds and a flags word.
+    const bool store = context.layouts.callHistory == CallHistoryLayout::CallRecord;
+    const char* table = store ? "ZCALLRECORD" : "call";
     enum { kAddress, kDate, kDuration, kFlags };
     std::vector<std::string> missing;
-    const std::string columns = columnsOrNull(handle, "call", {"address", "date", "duration", "flags"}, missing);
-    logMissingColumns("Call history", "call", missing);
-    const Statement stmt = prepareStatement(handle, "SELECT " + columns + " FROM call ORDER BY call.ROWID");
+    const std::string columns =
+        store ? columnsOrNull(handle, table, {"ZADDRESS", "ZDATE", "ZDURATION", "ZORIGINATED"}, missing)
+              : columnsOrNull(handle, table, {"address", "date", "duration", "flags"}, missing);
+    logMissingColumns("Call history", table, missing);
+    const Statement stmt = prepareStatement(handle, "SELECT " + columns + " FROM " + table + " ORDER BY " +
+                                                        (store ? "ZCALLRECORD.Z_PK" : "call.ROWID"));
     if (!stmt) {
         systemLog(std::string("Call history: the calls could not be read: ") + sqlite3_errmsg(handle));
         return;
@@ -79,9 +88,18 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
         CallFields fields;
         fields.address = columnText(stmt.get(), kAddress);
         fields.date = dateSeconds(stmt.get(), kDate);
-        fields.duration = columnInteger(stmt.get(), kDuration);
-        if (const auto flags = columnInteger(stmt.get(), kFlags)) {
-            fields.outgoing = isOutgoingCall(*flags);
+        if (store) {
+            fields.epoch = Epoch::Device;
+            // A real number of seconds; a call of 0.4 seconds lasted 0 whole ones.
+            fields.duration = dateSeconds(stmt.get(), kDuration);
+            if (const auto originated = columnInteger(stmt.get(), kFlags)) {
+                fields.outgoing = *originated == 1;
+            }
+        } else {
+            fields.duration = columnInteger(stmt.get(), kDuration);
+            if (const auto flags = columnInteger(stmt.get(), kFlags)) {
+                fields.outgoing = isOutgoingCall(*flags);
+            }
         }
         context.nc.post(ScanNotification::kCallHistory,
                         std::shared_ptr<PRObject>(callFromFields(std::move(fields), context.phoneNames)));

@@ -11,15 +11,17 @@ namespace quarrow {
 
 class ScanContext;
 
-// Reads the calls of the backup's call history database (the first of the two places it is kept),
-// posting one "ScanCallHistoryInfo" per call with the name found among the scan's contacts, then
-// "ScanProgressInfo" 60. Nothing is posted when the database cannot be read.
+// Reads the calls of the backup's call history: CallHistory.storedata (iOS 8 and later) when the
+// backup holds it, else call_history.db (the first of the two places it was kept), posting one "ScanCallHistoryInfo"
+// per call with the name found among the scan's contacts, then "ScanProgressInfo" 60. Nothing is posted when the
+// database cannot be read.
 void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder);
 
 // One call as a layout's row gives it; what every call history layout maps to.
 struct CallFields {
     OptText address;
     std::optional<std::int64_t> date; // read as a Unix time, or from 2001 when that lands before 1990
+    std::optional<Epoch> epoch;       // when the layout says where its dates count from
     std::optional<std::int64_t> duration;
     std::optional<bool> outgoing;
 };

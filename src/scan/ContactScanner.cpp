@@ -167,7 +167,8 @@ void scanContactThread(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
         return;
     }
-    const auto file = context.filesFor(backupFolder).locate(DeviceFiles::kAddressBook);
+    // The located file names its -wal, which a backup keeps as a device file of its own.
+    const auto file = context.filesFor(backupFolder).locateFirst({DeviceFiles::kAddressBook});
     if (!file) {
         systemLog("contactDB is not exist");
         return;
@@ -178,7 +179,7 @@ void scanContactThread(ScanContext& context, const std::string& backupFolder) {
     }
     context.layouts.addressBook = addressBookLayoutOf(db.get());
     if (context.layouts.addressBook == AddressBookLayout::Unknown) {
-        systemLog("Address book holds no ABPerson table; no contacts read: " + *file);
+        systemLog("Address book holds no ABPerson table; no contacts read: " + file->path);
         return;
     }
     auto persons = readPersons(db.get());

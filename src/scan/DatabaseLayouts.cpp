@@ -27,6 +27,9 @@ MessagesLayout messagesLayoutOf(sqlite3* db) {
 }
 
 CallHistoryLayout callHistoryLayoutOf(sqlite3* db) {
+    if (!SqliteSource::tableColumns(db, "ZCALLRECORD").empty()) {
+        return CallHistoryLayout::CallRecord;
+    }
     return SqliteSource::tableColumns(db, "call").empty() ? CallHistoryLayout::Unknown : CallHistoryLayout::CallTable;
 }
 
@@ -58,6 +61,8 @@ std::string_view layoutName(CallHistoryLayout layout) {
     switch (layout) {
     case CallHistoryLayout::CallTable:
         return "call";
+    case CallHistoryLayout::CallRecord:
+        return "ZCALLRECORD (iOS 8 and later)";
     case CallHistoryLayout::Unknown:
         break;
     }

@@ -25,7 +25,8 @@ enum class MessagesLayout {
 
 enum class CallHistoryLayout {
     Unknown,
-    CallTable, // call_history.db's call table (up to iOS 7)
+    CallTable,  // call_history.db's call table (up to iOS 7)
+    CallRecord, // CallHistory.storedata's ZCALLRECORD (Core Data, iOS 8 and later)
 };
 
 // The layouts read in one scan, kept in its context for the scanners and carvers that follow.

@@ -4,6 +4,7 @@
 #include "SqlRows.h"
 #include "platform/Log.h"
 #include "records/ScanNotifications.h"
+#include "records/TypedStream.h"
 #include "records/Utf8.h"
 
 #include <sqlite3.h>
@@ -72,13 +73,16 @@ Members chatRecipients(sqlite3* db) {
 // iOS 6 and later: one row per message, its partner through handle; a message sent into a group,
 // which has no handle, goes to the members of its chat.
 ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
-    enum { kRow, kText, kDate, kFromMe, kHandle };
+    enum { kRow, kText, kDate, kFromMe, kHandle, kAttributedBody };
     std::vector<std::string> missing;
     const std::string messageColumns = columnsOrNull(db, "message", {"ROWID", "text", "date", "is_from_me"}, missing);
     logMissingColumns("Messages database", "message", missing);
-    const Statement stmt = prepareStatement(db, "SELECT " + messageColumns +
-                                                    ", handle.id FROM message LEFT JOIN handle ON "
-                                                    "message.handle_id = handle.ROWID ORDER BY message.ROWID");
+    // From iOS 14 on, text is often NULL and the words are only in attributedBody.
+    const bool attributed = SqliteSource::hasColumns(db, "message", {"attributedBody"});
+    const Statement stmt = prepareStatement(
+        db, "SELECT " + messageColumns + ", handle.id, " + (attributed ? "message.attributedBody" : "NULL") +
+                " FROM message LEFT JOIN handle ON message.handle_id = handle.ROWID ORDER BY "
+                "message.ROWID");
     if (!stmt) {
         systemLog(std::string("Messages database: the messages could not be read: ") + sqlite3_errmsg(db));
         return {};
@@ -88,6 +92,9 @@ ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
     stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
         MessageFields fields;
         fields.content = columnText(row, kText);
+        if (!fields.content) {
+            fields.content = attributedBodyText(columnBytes(row, kAttributedBody));
+        }
         if (const auto date = dateSeconds(row, kDate)) {
             fields.date = deviceSecondsOfMessageDate(*date);
         }
@@ -188,6 +195,17 @@ ReadResult readGroupLayout(ScanContext& context, sqlite3* db, bool madrid) {
 
 } // namespace
 
+OptText attributedBodyText(std::string_view attributedBody) {
+    if (attributedBody.empty()) {
+        return std::nullopt;
+    }
+    auto text = typedStreamString(attributedBody);
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    return GetStringFormChar(*text);
+}
+
 std::int64_t deviceSecondsOfMessageDate(std::int64_t value) {
     return value > kNanosecondDates || value < -kNanosecondDates ? value / 1000000000 : value;
 }
@@ -263,7 +281,8 @@ void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
         return;
     }
-    const auto file = context.filesFor(backupFolder).locate(DeviceFiles::kMessages);
+    // The located file names its -wal, which a backup keeps as a device file of its own.
+    const auto file = context.filesFor(backupFolder).locateFirst({DeviceFiles::kMessages});
     if (!file) {
         systemLog("messageDB is not exist");
         return;
@@ -284,7 +303,7 @@ void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
         break;
     case MessagesLayout::Unknown:
         systemLog("[CsmsModule] sqlite3_prepare smsdb failed!");
-        systemLog("Messages database holds no message table this program reads: " + *file);
+        systemLog("Messages database holds no message table this program reads: " + file->path);
         return;
     }
     if (!result.read) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarrow {
@@ -33,6 +34,10 @@ struct MessageFields {
 // name of a single party, or for a group each member's name (or number when it has none); absent
 // when no party is a contact. No date text for a message without a date.
 PRMessageNodePtr messageFromFields(MessageFields fields, const PhoneNameIndex& names);
+
+// The text of a message whose text column is empty, from its attributedBody (a typedstream of an
+// NSAttributedString, as iOS 14 and later keep it); nothing when the archive holds no text.
+OptText attributedBodyText(std::string_view attributedBody);
 
 // Seconds since 2001 of a messages database's date from iOS 6 on: seconds, or nanoseconds in the
 // databases of later systems (any value above 10^12, which as seconds would be past the year 30000).
