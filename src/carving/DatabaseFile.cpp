@@ -259,14 +259,23 @@ void DatabaseFile::readSchema() {
 }
 
 std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, const std::string& where) {
+    return openDatabaseInPlace(path, path + "-wal", path + "-journal", where);
+}
+
+std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, const std::string& walPath,
+                                                    const std::string& journalPath, const std::string& where) {
     auto opened = std::make_unique<DatabaseOnDisk>();
     opened->db = DbFileReader::openFile(path, false);
     if (!opened->db) {
         systemLog("Database " + where + " cannot be read as a regular file: nothing carved");
         return nullptr;
     }
-    opened->wal = DbFileReader::openFile(path + "-wal", false);
-    opened->journal = DbFileReader::openFile(path + "-journal", false);
+    if (!walPath.empty()) {
+        opened->wal = DbFileReader::openFile(walPath, false);
+    }
+    if (!journalPath.empty()) {
+        opened->journal = DbFileReader::openFile(journalPath, false);
+    }
     opened->file = DatabaseFile::open({opened->db.get(), opened->wal.get(), opened->journal.get()}, where);
     if (!opened->file) {
         return nullptr;

@@ -99,5 +99,9 @@ struct DatabaseOnDisk {
 // read-only and without blocking. Nothing (and a log line naming `where`) when the main file is no
 // regular file or no database.
 std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, const std::string& where);
+// The same with the log and journal where they lie: a backup of today's layout keeps a database's
+// -wal and -journal as files of their own names. An empty path means there is none.
+std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, const std::string& walPath,
+                                                    const std::string& journalPath, const std::string& where);
 
 } // namespace quarrow::carving

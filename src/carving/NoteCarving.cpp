@@ -1,6 +1,7 @@
 #include "NoteCarving.h"
 
 #include "platform/Log.h"
+#include "records/NoteDocument.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,10 +26,30 @@ struct Layout {
     const char* bodySaves;
     const char* bodyOwner;
     const char* content;
+    const char* olderDate = nullptr; // the date's column in older versions of the layout
+    bool documents = false;          // content is a note document blob (gzip around a protocol buffer)
 };
 
 constexpr Layout kCoreData{"ZNOTE",  "ZNOTEBODY",         "Note",  "NoteBody", "Z_ENT",  "Z_OPT",   "ZBODY",
                            "ZTITLE", "ZMODIFICATIONDATE", "Z_ENT", "Z_OPT",    "ZOWNER", "ZCONTENT"};
+// The note store of iOS 9 and later: a note is a ZICCLOUDSYNCINGOBJECT row of the ICNote entity,
+// ZNOTEDATA naming its ZICNOTEDATA row, whose ZNOTE names the note back and whose ZDATA is the
+// document. Folders, attachments and the rest share the table under other entity numbers.
+constexpr Layout kNoteStore{"ZICCLOUDSYNCINGOBJECT",
+                            "ZICNOTEDATA",
+                            "ICNote",
+                            "ICNoteData",
+                            "Z_ENT",
+                            "Z_OPT",
+                            "ZNOTEDATA",
+                            "ZTITLE1",
+                            "ZMODIFICATIONDATE1",
+                            "Z_ENT",
+                            "Z_OPT",
+                            "ZNOTE",
+                            "ZDATA",
+                            "ZMODIFICATIONDATE",
+                            true};
 constexpr Layout kOlder{"Note",  "note_bodies",       nullptr, nullptr, nullptr,   nullptr, nullptr,
                         "title", "modification_date", nullptr, nullptr, "note_id", "data"};
 
@@ -125,6 +146,9 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
     c.noteBody = column(*notes, layout.noteBody);
     c.title = column(*notes, layout.title);
     c.date = column(*notes, layout.date);
+    if (c.date < 0) {
+        c.date = column(*notes, layout.olderDate);
+    }
     c.bodyEntity = column(*bodies, layout.bodyEntity);
     c.bodySaves = column(*bodies, layout.bodySaves);
     c.bodyOwner = column(*bodies, layout.bodyOwner);
@@ -144,10 +168,19 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
         return (!noteEntity || integer(v, c.noteEntity) == noteEntity) && textOrNull(v, c.title);
     };
     requests[1].table = bodies->name;
-    requests[1].accept = [c, bodyEntity](const std::vector<Value>& v) {
+    const bool documents = layout.documents;
+    requests[1].accept = [c, bodyEntity, documents](const std::vector<Value>& v) {
         const Value& content = v[static_cast<std::size_t>(c.content)];
-        return (!bodyEntity || integer(v, c.bodyEntity) == bodyEntity) &&
-               (content.type == Value::Type::Text || content.type == Value::Type::Null) && textOrNull(v, c.content);
+        if (bodyEntity && integer(v, c.bodyEntity) != bodyEntity) {
+            return false;
+        }
+        if (documents) {
+            // Only a document that unzips with its checksum intact and parses is a note's text: a
+            // locked note's ciphertext, or a blob that other bytes overwrote, is not.
+            return content.type == Value::Type::Null ||
+                   (content.type == Value::Type::Blob && decodeNoteData(content.bytes).status == NoteDataStatus::Ok);
+        }
+        return (content.type == Value::Type::Text || content.type == Value::Type::Null) && textOrNull(v, c.content);
     };
     CarveResult carved = carveDeletedRows(db, requests);
 
@@ -160,7 +193,14 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
             }
         } else if (r.cut) {
             ++out.cutBodies;
-        } else if (r.values[static_cast<std::size_t>(c.content)].type == Value::Type::Text) {
+        } else if (Value& content = carved.rows[i].values[static_cast<std::size_t>(c.content)];
+                   documents && content.type == Value::Type::Blob) {
+            // The document's plain text takes the blob's place, so the pairing below reads it.
+            DecodedNoteData decoded = decodeNoteData(content.bytes);
+            content.type = Value::Type::Text;
+            content.bytes = std::move(decoded.document.text);
+            bodyRows.push_back(i);
+        } else if (content.type == Value::Type::Text) {
             bodyRows.push_back(i);
         }
     }
@@ -282,6 +322,7 @@ NoteCarving carveDeletedNotes(const DatabaseFile& database) {
     NoteCarving out;
     carveLayout(database, kOlder, out);
     carveLayout(database, kCoreData, out);
+    carveLayout(database, kNoteStore, out);
     return out;
 }
 

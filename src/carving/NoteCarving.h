@@ -4,7 +4,12 @@
 // their bodies, and how a carved note row and a carved body row make one note. The engine knows
 // nothing of notes; this is all that does.
 //
-// Two layouts:
+// Three layouts:
+//   The note store (NoteStore.sqlite, iOS 9 and later): ZICCLOUDSYNCINGOBJECT rows of the ICNote
+//     entity (ZTITLE1, ZMODIFICATIONDATE1 or ZMODIFICATIONDATE, ZNOTEDATA) and ZICNOTEDATA(Z_PK,
+//     ..., ZNOTE, ZDATA). ZDATA is gzip around a note document; a carved one counts only when it
+//     unzips with its checksum intact and parses, and its plain text becomes the note's content.
+//     A locked note's data is ciphertext and never comes back.
 //   Core Data (iOS 4 to 8): ZNOTE(Z_PK, Z_ENT, Z_OPT, ..., ZBODY, ..., ZMODIFICATIONDATE, ...,
 //     ZTITLE) and ZNOTEBODY(Z_PK, Z_ENT, Z_OPT, ZOWNER, ZCONTENT, ...). A note's ZBODY is its
 //     body's Z_PK and the body's ZOWNER is the note's Z_PK; keys may be integers of any width.
@@ -31,7 +36,7 @@ namespace quarrow::carving {
 
 struct CarvedNote {
     std::optional<std::string> title;              // absent when no note row pairs with the body
-    std::string content;                           // the body as stored (HTML, UTF-8)
+    std::string content;                           // the body as stored (HTML, UTF-8; the plain text of a document)
     std::optional<double> modified;                // seconds since 2001-01-01, when the note row gives it
     std::int64_t uid = 0;                          // the note's key
     RecoveredFrom from = RecoveredFrom::Freeblock; // where the body was found

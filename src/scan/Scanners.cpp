@@ -24,12 +24,12 @@ std::vector<ScannerEntry> builtInScanners() {
         {"scanMessageThread", Category::Message, {kMessages}, 50, false, scanMessageThread},
         {"scanCallHistoryThread",
          Category::CallHistory,
-         {kCallHistory, kCallHistoryLegacy},
+         {kCallHistoryStore, kCallHistory, kCallHistoryLegacy},
          60,
          false,
          scanCallHistoryThread},
         {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread},
-        {"scanDelNoteThread", Category::Note, notes, 96, true, scanDelNoteThread},
+        {"scanDelNoteThread", Category::Note, liveNotes, 96, true, scanDelNoteThread},
     };
 }
 

@@ -4,6 +4,8 @@
 
 #include "scan/NoteScanner.h"
 
+#include "scan/DelNoteScanner.h"
+
 #include "DeviceDb.h"
 #include "ModernBackup.h"
 #include "NoteStore.h"
@@ -235,4 +237,38 @@ TEST_F(NoteStoreScan, ReadsTheOlderDatabaseAndTheStoreOfOneBackup) {
     EXPECT_EQ(collection.noteArray()[0]->noteFolder(), std::nullopt);
     EXPECT_EQ(collection.noteArray()[1]->noteTitle(), "From the store");
     EXPECT_EQ(progress, std::vector<long long>{70});
+}
+
+// A note emptied from the bin is gone from the store's tables; the carver brings it back from the
+// store's free space and from the write-ahead log, which the backup keeps as a file of its own.
+TEST_F(NoteStoreScan, NotesEmptiedFromTheBinComeBackAsDeletedNotes) {
+    const std::string store = dir.file("NoteStore.sqlite");
+    {
+        fx::NoteStoreBuilder db(store);
+        const auto notes = db.addFolder("Notes");
+        const auto bin = db.addFolder("Recently Deleted", fx::kFolderTypeTrash);
+        db.addNote({"Kept", "Kept\nstill here", notes, kJune2023, kJune2023});
+        const auto gone = db.addNote({"Gone", "Gone\nemptied from the bin", notes, kJune2023, kJune2023 + 60});
+        db.checkpoint();
+        db.moveToFolder(gone, bin, true);
+        db.deleteNote(gone);
+        db.close(true); // the deletion is only in the log
+    }
+    makeBackup(store);
+    {
+        ScanContext context(nc, folder);
+        scanNoteThread(context, folder);
+        scanDelNoteThread(context, folder);
+    }
+    ASSERT_EQ(collection.noteArray().size(), 2u);
+    const PRNoteNode* kept = note("Kept");
+    ASSERT_TRUE(kept);
+    EXPECT_FALSE(kept->bDeleted());
+    const PRNoteNode* gone = note("Gone");
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(gone->bDeleted());
+    EXPECT_EQ(gone->noteContent(), "Gone\nemptied from the bin");
+    EXPECT_EQ(gone->noteDate(), "06-01-2023 08:31");
+    EXPECT_EQ(progress, (std::vector<long long>{70, 96}));
+    EXPECT_FALSE(log.contains("emptied"));
 }

@@ -53,7 +53,7 @@ TEST(ScannerRegistry, TheNotesEditionRunsTheNoteScannerThenTheCarver) {
     EXPECT_TRUE(notes[1].carver);
     EXPECT_EQ(notes[0].files,
               (std::vector<DeviceFile>{DeviceFiles::kNotes, DeviceFiles::kNotesLegacy, DeviceFiles::kNoteStore}));
-    EXPECT_EQ(notes[1].files, (std::vector<DeviceFile>{DeviceFiles::kNotes, DeviceFiles::kNotesLegacy}));
+    EXPECT_EQ(notes[1].files, notes[0].files);
     EXPECT_EQ(categoriesOf(notes), std::set<Category>{Category::Note});
 }
 
