@@ -2,6 +2,8 @@
 
 #include "AppStyle.h"
 
+#include "discovery/BackupFiles.h"
+
 namespace quarrow::app {
 
 namespace {
@@ -35,7 +37,13 @@ QVariant BackupTableModel::data(const QModelIndex& index, int role) const {
         const QString image = textOf(node->deviceImage());
         return imageNamed(image.isEmpty() ? QStringLiteral("iphone") : image, QSize(24, 24));
     }
+    if (role == Qt::DecorationRole && index.column() == NameColumn && node->bEncrypted()) {
+        return imageNamed(QStringLiteral("lock"), QSize(16, 16));
+    }
     if (role == Qt::ToolTipRole) {
+        if (node->bEncrypted()) {
+            return textOf(node->backUpFilePath()) + "\n" + QString::fromUtf8(kEncryptedBackupMessage);
+        }
         return textOf(node->backUpFilePath());
     }
     if (role != Qt::DisplayRole) {

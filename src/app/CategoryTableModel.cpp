@@ -38,9 +38,16 @@ QVariant CategoryTableModel::data(const QModelIndex& index, int role) const {
         return tickColumn ? QVariant() : QString::fromStdString(view_.cellText(row, column.identifier));
     case Qt::CheckStateRole:
         return tickColumn ? QVariant(view_.isTicked(row) ? Qt::Checked : Qt::Unchecked) : QVariant();
+    case Qt::DecorationRole:
+        // The lock stands before the first text of a locked note.
+        return index.column() == 1 && view_.isLocked(row) ? QVariant(imageNamed(QStringLiteral("lock"), QSize(14, 14)))
+                                                          : QVariant();
     case Qt::ForegroundRole:
         return view_.isDeleted(row) ? QVariant(kAccentColor) : QVariant();
     case Qt::ToolTipRole:
+        if (view_.isLocked(row)) {
+            return QStringLiteral("Locked: the text is protected by the note's password");
+        }
         return view_.isDeleted(row) ? QVariant(QStringLiteral("Deleted, recovered from free space")) : QVariant();
     default:
         return {};

@@ -6,6 +6,7 @@
 #include "PRResultViewController.h"
 #include "QuarrowAppDelegate.h"
 
+#include "discovery/BackupFiles.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
@@ -327,6 +328,17 @@ void RecoveryPage::actScanIOSBackupFile() {
     }
     const auto row = static_cast<std::size_t>(rows.front().row());
     if (row >= deviceController_.arrangedObjects().size()) {
+        return;
+    }
+    if (deviceController_.arrangedObjects()[row]->bEncrypted()) {
+        // Its files are ciphertext: say so, rather than scan and show an empty result.
+        AlertRequest alert;
+        alert.messageText = kEncryptedBackupMessage;
+        alert.informativeText = localizedString(
+            "Turn encryption off for this device (for example with \"idevicebackup2 encryption off PASSWORD\"), "
+            "make a new backup, and scan that one.");
+        alert.buttons = {localizedString(" Ok ")};
+        Platform::current().alerts().runModal(alert);
         return;
     }
     prepareResultView(deviceController_.arrangedObjects()[row]);

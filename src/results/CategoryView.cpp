@@ -375,6 +375,10 @@ bool CategoryView::isDeleted(std::size_t row) const {
     return row < shown_.size() && isDeletedRecord(shown_[row]);
 }
 
+bool CategoryView::isLocked(std::size_t row) const {
+    return category_ == Category::Note && row < shown_.size() && shown_[row] && as<PRNoteNode>(shown_[row]).bLocked();
+}
+
 void CategoryView::setTicked(const std::vector<std::size_t>& rows, bool ticked) {
     auto apply = [&](auto tag) {
         using Node = typename decltype(tag)::type;

@@ -91,6 +91,8 @@ public:
     std::string cellText(std::size_t row, const std::string& columnIdentifier) const;
     bool isTicked(std::size_t row) const;
     bool isDeleted(std::size_t row) const;
+    // A password-protected note, listed with its title and a lock, its text never shown.
+    bool isLocked(std::size_t row) const;
 
     // Ticking through the tick-box column: the new state applies to every given row that exists
     // (the table's selection); the collection keeps selectedFilesNum in step.

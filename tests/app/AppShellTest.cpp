@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -135,6 +136,26 @@ private slots:
         QCOMPARE(recovery()->diskTableView()->model()->rowCount(), samples);
         QVERIFY(recovery()->button()->isEnabled());
         QCOMPARE(platform->alerts.alertsShown().size(), 1u);
+    }
+
+    // An encrypted backup is listed with a lock; asking to scan it says why it cannot be read and
+    // starts nothing, rather than showing an empty result.
+    void anEncryptedBackupIsLockedAndRefusedWithAnAlert() {
+        recovery()->useSampleBackups();
+        const auto& backups = recovery()->deviceController().arrangedObjects();
+        const auto noah = std::find_if(backups.begin(), backups.end(), [](const auto& b) { return b->bEncrypted(); });
+        QVERIFY(noah != backups.end());
+        const int row = static_cast<int>(noah - backups.begin());
+        const QAbstractItemModel* model = recovery()->diskTableView()->model();
+        QVERIFY(!model->index(row, 0).data(Qt::DecorationRole).value<QPixmap>().isNull());
+        QVERIFY(model->index(row == 0 ? 1 : 0, 0).data(Qt::DecorationRole).isNull());
+        recovery()->diskTableView()->selectRow(row);
+        const std::size_t before = platform->alerts.alertsShown().size();
+        QTest::mouseClick(recovery()->button(), Qt::LeftButton);
+        QVERIFY(!recovery()->isScanRunning());
+        QCOMPARE(windowSizes(), QList<QSize>(3, kHomeSize));
+        QCOMPARE(platform->alerts.alertsShown().size(), before + 1);
+        QCOMPARE(shown(platform->alerts).last(), QString("This backup is encrypted and cannot be read yet. [ Ok ]"));
     }
 
     void scanFlowFromPickingABackupToTheNotesPane() {
