@@ -28,6 +28,9 @@ void carveNoteStore(ScanContext& context, const LocatedFile& store) {
         auto note = std::make_shared<PRNoteNode>();
         if (found.title && !found.title->empty()) {
             note->setNoteTitle(GetStringFormChar(*found.title));
+        } else if (const std::string first = found.content.substr(0, found.content.find('\n')); !first.empty()) {
+            // The store titles a note with its text's first line; a text whose row is gone keeps it.
+            note->setNoteTitle(GetStringFormChar(first));
         }
         note->setNoteContent(GetStringFormChar(found.content));
         if (found.modified && *found.modified > -1e15 && *found.modified < 1e15) {
