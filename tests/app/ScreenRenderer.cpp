@@ -233,6 +233,23 @@ int main(int argc, char** argv) {
     rv->tableViewSetObjectValue(true);
     ok &= save(delegate->window(), out, "notes");
 
+    // A backup made today, scanned from home again: the note store's locked note selected.
+    delegate->recoverySession().goHome();
+    rv->releaseUIMemory();
+    rv->hide();
+    recovery->showBackupListWindow();
+    recovery->showMainView();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i]->strDeviceName() == std::optional<std::string>("Mia's iPhone")) {
+            recovery->diskTableView()->selectRow(static_cast<int>(i));
+        }
+    }
+    recovery->actScanIOSBackupFile();
+    settle(20000, [&] { return !recovery->isScanRunning(); });
+    rv->tableFor(Category::Note)->selectRow(3);
+    rv->tableViewSetObjectValue(true);
+    ok &= save(delegate->window(), out, "notes-locked");
+
     rv->clickFeedBack();
     ok &= save(rv->feedbackWindow(), out, "feedback");
     rv->ClickDontSendFeedBack();
