@@ -375,6 +375,14 @@ std::optional<std::string> SqliteSource::schemaDamage(sqlite3* db) {
     return std::string(sqlite3_errmsg(db));
 }
 
+void SqliteSource::logUnread(sqlite3* db, std::string_view what, std::string_view lacking, const std::string& path) {
+    if (const auto damage = schemaDamage(db)) {
+        systemLog(std::string(what) + " cannot be read (" + *damage + "): " + path);
+    } else {
+        systemLog(std::string(what) + " " + std::string(lacking) + ": " + path);
+    }
+}
+
 void commitDB(const std::string& databasePath) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(databasePath.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -62,6 +62,9 @@ public:
     // image is malformed"), or nothing when it reads. For telling a damaged file from one that
     // simply lacks the tables a scanner wants.
     static std::optional<std::string> schemaDamage(sqlite3* db);
+    // Logs why a database gave a scanner nothing: "<what> cannot be read (<damage>): <path>" when
+    // it is damaged or not a database at all, else "<what> <lacking>: <path>".
+    static void logUnread(sqlite3* db, std::string_view what, std::string_view lacking, const std::string& path);
 
     WorkFolder& workFolder() { return workFolder_; }
 

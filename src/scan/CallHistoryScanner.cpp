@@ -62,7 +62,7 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
     sqlite3* handle = db.get();
     context.layouts.callHistory = callHistoryLayoutOf(handle);
     if (context.layouts.callHistory == CallHistoryLayout::Unknown) {
-        systemLog("Call history holds no call table; no calls read: " + file->path);
+        SqliteSource::logUnread(handle, "Call history", "holds no call table; no calls read", file->path);
         return;
     }
     // Both layouts read into the same four columns: the party, the date, the seconds and who called.

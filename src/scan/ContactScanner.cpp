@@ -179,7 +179,7 @@ void scanContactThread(ScanContext& context, const std::string& backupFolder) {
     }
     context.layouts.addressBook = addressBookLayoutOf(db.get());
     if (context.layouts.addressBook == AddressBookLayout::Unknown) {
-        systemLog("Address book holds no ABPerson table; no contacts read: " + file->path);
+        SqliteSource::logUnread(db.get(), "Address book", "holds no ABPerson table; no contacts read", file->path);
         return;
     }
     auto persons = readPersons(db.get());

@@ -303,7 +303,7 @@ void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
         break;
     case MessagesLayout::Unknown:
         systemLog("[CsmsModule] sqlite3_prepare smsdb failed!");
-        systemLog("Messages database holds no message table this program reads: " + file->path);
+        SqliteSource::logUnread(db.get(), "Messages database", "holds no message table this program reads", file->path);
         return;
     }
     if (!result.read) {

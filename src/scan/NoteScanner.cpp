@@ -96,10 +96,8 @@ void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
         if (const SqliteHandle db = context.sqlite.open(*notes)) {
             if (const Statement stmt = prepareNotes(db.get())) {
                 postNotes(context, stmt.get(), notes->path);
-            } else if (const auto damage = SqliteSource::schemaDamage(db.get())) {
-                systemLog("Notes database cannot be read (" + *damage + "): " + notes->path);
             } else {
-                systemLog("Notes database holds no notes tables: " + notes->path);
+                SqliteSource::logUnread(db.get(), "Notes database", "holds no notes tables", notes->path);
             }
         }
     }

@@ -133,11 +133,7 @@ void scanNoteStore(ScanContext& context, const LocatedFile& store) {
     const Columns data(db.get(), kNoteData);
     if (objects.empty() || !objects.has("Z_PK") || !objects.has("ZTITLE1") || data.empty() || !data.has("ZDATA") ||
         !(objects.has("ZNOTEDATA") || data.has("ZNOTE"))) {
-        if (const auto damage = SqliteSource::schemaDamage(db.get())) {
-            systemLog("Note store cannot be read (" + *damage + "): " + store.path);
-        } else {
-            systemLog("Note store holds no notes tables: " + store.path);
-        }
+        SqliteSource::logUnread(db.get(), "Note store", "holds no notes tables", store.path);
         return;
     }
     const char* modification = nullptr;

@@ -3,6 +3,8 @@
 // byte as it was, write nothing outside the export folder and leave no private copy behind.
 
 #include "DeviceDb.h"
+#include "PhoneDbs.h"
+#include "discovery/BackupFiles.h"
 #include "support/BackupBuilder.h"
 #include "support/TempDir.h"
 
@@ -148,7 +150,8 @@ void PrintTo(const HostileCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class HostileBackup : public ::testing::TestWithParam<HostileCase> {
+// A backup folder with a device's Info.plist, a cache folder and a scratch folder for the output.
+class HostileFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         backup = dir.makeDir("Backup/0123456789abcdef0123456789abcdef01234567");
@@ -165,6 +168,8 @@ protected:
     TempDir dir;
     std::string backup, cache, scratch;
 };
+
+class HostileBackup : public HostileFolder, public ::testing::WithParamInterface<HostileCase> {};
 
 } // namespace
 
@@ -197,24 +202,50 @@ TEST_P(HostileBackup, EndsInSecondsWithALogLineAndChangesNothing) {
 
 namespace {
 
-void garbage(const std::string& b) {
+// Damage done to one database of the backup, given its path and a writer of a sound database there.
+using SoundWriter = std::function<void(const std::string& path)>;
+
+void garbageDb(const std::string& path, const SoundWriter&) {
     std::string bytes;
     for (int i = 0; i < 8192; ++i) {
         bytes += static_cast<char>((i * 7919 + 13) % 251);
     }
-    fixtures::writeFile(notesSqlitePath(b), bytes);
+    fixtures::writeFile(path, bytes);
+}
+
+auto pageSizeDb(unsigned value) {
+    return [value](const std::string& path, const SoundWriter& sound) {
+        sound(path);
+        setPageSizeField(path, value);
+    };
+}
+
+void garbageWalDb(const std::string& path, const SoundWriter& sound) {
+    sound(path);
+    fixtures::writeFile(path + "-wal", std::string(5000, '\x5a'));
+}
+
+void garbageJournalDb(const std::string& path, const SoundWriter& sound) {
+    sound(path);
+    // The journal header's magic number, so that it looks hot, then nothing that makes sense.
+    fixtures::writeFile(path + "-journal",
+                        std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8) + std::string(3000, '\x7f'));
+}
+
+void fifoDb(const std::string& path, const SoundWriter&) {
+    ::mkfifo(path.c_str(), 0600);
+}
+
+using Damage = std::function<void(const std::string& path, const SoundWriter& sound)>;
+
+// The damage done to the notes database.
+auto onNotes(Damage damage) {
+    return [damage](const std::string& b) { damage(notesSqlitePath(b), [](const std::string& p) { writeNotes(p); }); };
 }
 
 void truncated(const std::string& b) {
     writeNotes(notesSqlitePath(b));
     fs::resize_file(notesSqlitePath(b), 6000);
-}
-
-auto pageSize(unsigned value) {
-    return [value](const std::string& b) {
-        writeNotes(notesSqlitePath(b));
-        setPageSizeField(notesSqlitePath(b), value);
-    };
 }
 
 void symlinkLoop(const std::string& b) {
@@ -229,22 +260,6 @@ void readOnly(const std::string& b) {
     writeNotes(notesSqlitePath(b));
     ::chmod(notesSqlitePath(b).c_str(), 0444);
     ::chmod(b.c_str(), 0555);
-}
-
-void garbageWal(const std::string& b) {
-    writeNotes(notesSqlitePath(b));
-    fixtures::writeFile(notesSqlitePath(b) + "-wal", std::string(5000, '\x5a'));
-}
-
-void garbageJournal(const std::string& b) {
-    writeNotes(notesSqlitePath(b));
-    // The journal header's magic number, so that it looks hot, then nothing that makes sense.
-    fixtures::writeFile(notesSqlitePath(b) + "-journal",
-                        std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8) + std::string(3000, '\x7f'));
-}
-
-void fifo(const std::string& b) {
-    ::mkfifo(notesSqlitePath(b).c_str(), 0600);
 }
 
 void deepPropertyLists(const std::string& b) {
@@ -282,21 +297,116 @@ void walDatabase(const std::string& b) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostileBackup,
     ::testing::Values(
-        HostileCase{"Garbage", garbage, "Notes database cannot be read (file is not a database)"},
+        HostileCase{"Garbage", onNotes(garbageDb), "Notes database cannot be read (file is not a database)"},
         HostileCase{"Truncated", truncated, "Notes database cannot be read (database disk image is malformed)"},
-        HostileCase{"PageSize0", pageSize(0), "Notes database cannot be read"},
-        HostileCase{"PageSize1", pageSize(1), "Notes database cannot be read"},
-        HostileCase{"PageSize3", pageSize(3), "Notes database cannot be read"},
-        HostileCase{"PageSize65535", pageSize(65535), "Notes database cannot be read"},
+        HostileCase{"PageSize0", onNotes(pageSizeDb(0)), "Notes database cannot be read"},
+        HostileCase{"PageSize1", onNotes(pageSizeDb(1)), "Notes database cannot be read"},
+        HostileCase{"PageSize3", onNotes(pageSizeDb(3)), "Notes database cannot be read"},
+        HostileCase{"PageSize65535", onNotes(pageSizeDb(65535)), "Notes database cannot be read"},
         HostileCase{"SymlinkLoop", symlinkLoop, "link that leads nowhere (Too many levels of symbolic links)"},
         HostileCase{"DanglingLink", danglingLink, "link that leads nowhere (No such file or directory)"},
         HostileCase{"ReadOnly", readOnly, nullptr},
-        HostileCase{"GarbageWal", garbageWal, "Write-ahead log is damaged, none of it is folded in"},
-        HostileCase{"GarbageJournal", garbageJournal, "Rollback journal is damaged, none of it is rolled back"},
-        HostileCase{"FifoAsTheNotesDatabase", fifo, "Database is not a regular file, skipped"},
+        HostileCase{"GarbageWal", onNotes(garbageWalDb), "Write-ahead log is damaged, none of it is folded in"},
+        HostileCase{"GarbageJournal", onNotes(garbageJournalDb),
+                    "Rollback journal is damaged, none of it is rolled back"},
+        HostileCase{"FifoAsTheNotesDatabase", onNotes(fifoDb), "Database is not a regular file, skipped"},
         HostileCase{"DeepPropertyLists", deepPropertyLists, "Property list is refused (nested too deeply)"},
         HostileCase{"WalDatabase", walDatabase, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// The databases of the other categories, each sound but for the damage, read by every scanner
+// (--all) as scan and export run them.
+struct CategoryDatabase {
+    const char* name;
+    DeviceFile file;
+    const char* what; // how the log names the database
+    SoundWriter write;
+};
+
+const CategoryDatabase kCategoryDatabases[] = {
+    {"AddressBook", DeviceFiles::kAddressBook, "Address book",
+     [](const std::string& path) {
+         fixtures::PersonSpec anna;
+         anna.first = "Anna";
+         anna.values.push_back({fixtures::kABPhone, "_$!<Mobile>!$_", "+1 555 0100"});
+         fixtures::AddressBookBuilder(path).addPerson(anna);
+     }},
+    {"Messages", DeviceFiles::kMessages, "Messages database",
+     [](const std::string& path) {
+         fixtures::SmsDbBuilder db(path, fixtures::SmsLayout::IOS6);
+         fixtures::HandleMessageSpec message;
+         message.text = "See you";
+         message.date = 352803900;
+         message.handleId = db.addHandle("+15550100");
+         db.addMessage(message);
+     }},
+    {"CallHistory", DeviceFiles::kCallHistory, "Call history",
+     [](const std::string& path) {
+         fixtures::CallHistoryBuilder(path).addCall({"+15550100", 1330000000, 60});
+     }},
+};
+
+struct DatabaseDamage {
+    const char* name;
+    Damage damage;
+    const char* logged; // the log's fragment after the database's name, or a whole line when it starts with '!'
+};
+
+const DatabaseDamage kDatabaseDamages[] = {
+    {"Garbage", garbageDb, " cannot be read (file is not a database)"},
+    {"PageSize1", pageSizeDb(1), " cannot be read ("},
+    {"PageSize65535", pageSizeDb(65535), " cannot be read ("},
+    {"GarbageWal", garbageWalDb, "!Write-ahead log is damaged, none of it is folded in"},
+    {"GarbageJournal", garbageJournalDb, "!Rollback journal is damaged, none of it is rolled back"},
+    {"Fifo", fifoDb, "!Database is not a regular file, skipped"},
+};
+
+void PrintTo(const CategoryDatabase& d, std::ostream* os) {
+    *os << d.name;
+}
+
+void PrintTo(const DatabaseDamage& d, std::ostream* os) {
+    *os << d.name;
+}
+
+class HostileCategoryDatabase : public HostileFolder,
+                                public ::testing::WithParamInterface<std::tuple<CategoryDatabase, DatabaseDamage>> {};
+
+} // namespace
+
+TEST_P(HostileCategoryDatabase, EndsInSecondsWithALogLineAndChangesNothing) {
+    const auto& [database, damage] = GetParam();
+    writeNotes(notesSqlitePath(backup));
+    damage.damage(backup + "/" + BackupFiles::fileID(database.file), database.write);
+    const std::string before = treeFingerprint(backup);
+
+    std::string logged;
+    for (const auto& args : {std::vector<std::string>{"scan", "--json", "--all", backup},
+                             std::vector<std::string>{"export", backup, "--all", "--to", dir.file("export")}}) {
+        const Finished f = run(args);
+        EXPECT_FALSE(f.timedOut) << args[0] << " did not end within seconds";
+        EXPECT_EQ(f.signal, 0) << args[0] << " died of signal " << f.signal << "\n" << f.err;
+        EXPECT_EQ(f.status, 0) << args[0] << "\n" << f.err;
+        logged += f.err;
+    }
+    const std::string line =
+        damage.logged[0] == '!' ? std::string(damage.logged + 1) : std::string(database.what) + damage.logged;
+    EXPECT_NE(logged.find(line), std::string::npos) << logged;
+    EXPECT_EQ(treeFingerprint(backup), before);
+    EXPECT_TRUE(entriesOf(cache + "/quarrow").empty());
+    std::vector<std::string> top = entriesOf(dir.path());
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{"Backup", "cache", "export", "scratch"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileCategoryDatabase,
+                         ::testing::Combine(::testing::ValuesIn(kCategoryDatabases),
+                                            ::testing::ValuesIn(kDatabaseDamages)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+                         });
 
 namespace {
 
@@ -314,18 +424,7 @@ void writeLargeNotes(const std::string& path, int megabytes) {
     db.commit();
 }
 
-class HostileScan : public ::testing::Test {
-protected:
-    void SetUp() override {
-        backup = dir.makeDir("Backup/0123456789abcdef0123456789abcdef01234567");
-        writeInfoPlist(backup, typicalInfo("Hostile"));
-        cache = dir.makeDir("cache");
-        scratch = dir.makeDir("scratch");
-    }
-
-    TempDir dir;
-    std::string backup, cache, scratch;
-};
+using HostileScan = HostileFolder;
 
 } // namespace
 
