@@ -3,6 +3,7 @@
 // byte as it was, write nothing outside the export folder and leave no private copy behind.
 
 #include "DeviceDb.h"
+#include "LargeFiles.h"
 #include "PhoneDbs.h"
 #include "discovery/BackupFiles.h"
 #include "support/BackupBuilder.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <spawn.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -40,6 +42,7 @@ struct Finished {
     bool timedOut = false; // killed because it ran past its time
     std::string out, err;
     Clock::duration took{};
+    long maxRssKiB = 0; // the most memory the process held
 };
 
 // quarrow-cli started with its own cache folder, its output in files.
@@ -85,15 +88,17 @@ public:
     Finished wait(Clock::duration limit = kWithinSeconds) {
         Finished f;
         int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+        struct rusage usage {};
+        while (::wait4(pid_, &status, WNOHANG, &usage) == 0) {
             if (Clock::now() - started_ > limit) {
                 f.timedOut = true;
                 ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
+                ::wait4(pid_, &status, 0, &usage);
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        f.maxRssKiB = usage.ru_maxrss;
         pid_ = -1;
         f.took = Clock::now() - started_;
         f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -466,6 +471,31 @@ TEST_F(HostileScan, DatabaseShrinkingDuringTheScanIsLoggedNotFatal) {
         EXPECT_EQ(f.status, 0) << f.err;
         EXPECT_TRUE(entriesOf(cache + "/quarrow").empty());
     }
+}
+
+// A notes database whose free pages are record-like at nearly every byte: the carver's memory
+// stays within a small multiple of the file's size over what a scan of a small database takes.
+TEST_F(HostileScan, CarverMemoryStaysBoundedOnRecordLikeBytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's shadow and quarantine are not the program's memory";
+#endif
+    const std::string notes = notesSqlitePath(backup);
+    writeNotes(notes);
+    const Finished small = CliProcess({"scan", "--summary", backup}, cache, scratch).wait();
+    ASSERT_EQ(small.status, 0) << small.err;
+
+    constexpr std::uint64_t kFileBytes = 8u << 20;
+    fs::remove(notes);
+    fixtures::writeRecordLikeFile(notes, kFileBytes);
+    const std::string before = treeFingerprint(backup);
+    const Finished crafted = CliProcess({"scan", "--summary", backup}, cache, scratch).wait();
+    EXPECT_FALSE(crafted.timedOut);
+    EXPECT_EQ(crafted.status, 0) << crafted.err;
+    const long extraKiB = crafted.maxRssKiB - small.maxRssKiB;
+    EXPECT_LT(extraKiB, static_cast<long>(4 * fs::file_size(notes) / 1024))
+        << "a scan of the record-like file held " << crafted.maxRssKiB << " KiB, of a small one " << small.maxRssKiB
+        << " KiB";
+    EXPECT_EQ(treeFingerprint(backup), before);
 }
 
 class InterruptedScan : public HostileScan, public ::testing::WithParamInterface<int> {};
