@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs the build into a scratch prefix and checks what a user's system receives, each file with
-# the tool made for its format. Usage: check-install.sh BUILD_DIR GUI(0|1)
+# the tool made for its format. Usage: check-install.sh BUILD_DIR GUI(0|1) SOURCE_DIR
 set -eu
 BUILD=$1
 GUI=$2
+SOURCE=$3
 PREFIX=$(mktemp -d)
 trap 'rm -rf "$PREFIX"' EXIT
 fail() {
@@ -16,7 +17,11 @@ CLI="$PREFIX/bin/quarrow-cli"
 [ -x "$CLI" ] || fail "quarrow-cli is not installed"
 "$CLI" --version | grep -Eq '^quarrow-cli [0-9]+\.[0-9]+\.[0-9]+$' || fail "quarrow-cli --version"
 
-for page in quarrow quarrow-cli quarrow-cli-backups quarrow-cli-scan quarrow-cli-export quarrow-cli-help; do
+# One page for each command that `quarrow-cli help` lists: the table they both come from is the one
+# place a new command is added.
+commands=$("$CLI" help | sed -n 's/^  quarrow-cli \([a-z]*\) .*/\1/p')
+[ -n "$commands" ] || fail "quarrow-cli help lists no command"
+for page in quarrow quarrow-cli $(printf 'quarrow-cli-%s ' $commands); do
     file="$PREFIX/share/man/man1/$page.1.gz"
     [ -f "$file" ] || fail "no manual page $page"
     warnings=$(gzip -dc "$file" | groff -man -Tutf8 -ww -z 2>&1)
@@ -43,6 +48,8 @@ if [ "$GUI" = 1 ]; then
     appstreamcli validate --no-net "$PREFIX/share/metainfo/org.quarrow.Quarrow.metainfo.xml" >/dev/null ||
         fail "AppStream metainfo"
     grep -q '<svg' "$PREFIX/share/icons/hicolor/scalable/apps/org.quarrow.Quarrow.svg" || fail "icon"
-    [ -f "$PREFIX/share/quarrow/help/index.html" ] || fail "help pages"
+    for page in "$SOURCE"/docs/help/*; do
+        cmp -s "$page" "$PREFIX/share/quarrow/help/$(basename "$page")" || fail "help page $(basename "$page")"
+    done
 fi
 echo "installed layout checked in $PREFIX"
