@@ -17,11 +17,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE.md DESTINATION ${CMAKE_INSTALL_DATAD
 set(CPACK_PACKAGE_NAME quarrow)
 set(CPACK_PACKAGE_VENDOR "The Quarrow developers")
 set(CPACK_PACKAGE_CONTACT "The Quarrow developers <quarrow@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "recover existing and deleted notes from iOS device backups")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "recover notes, contacts, messages and calls from iOS device backups")
 set(CPACK_PACKAGE_DESCRIPTION
     "Quarrow lists the iOS device backups on this computer, scans one for the notes that still exist and\n"
     "the deleted ones that can be rebuilt from the free space of the notes database, and exports them.\n"
-    "The backup is never modified. It comes as a desktop application (quarrow) and a command line\n"
+    "Asked to scan every category, it also reads the contacts, messages, call history, photos and videos.\n"
+    "The backup is never modified. Its Audiobooks page keeps a library of ebooks (ePub, PDF, HTML, text,\n"
+    "RTF) for the audiobook converter. It comes as a desktop application (quarrow) and a command line\n"
     "(quarrow-cli) with JSON output.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
