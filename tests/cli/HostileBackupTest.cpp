@@ -4,6 +4,7 @@
 
 #include "DeviceDb.h"
 #include "LargeFiles.h"
+#include "NoteStore.h"
 #include "PhoneDbs.h"
 #include "discovery/BackupFiles.h"
 #include "support/BackupBuilder.h"
@@ -346,6 +347,11 @@ const CategoryDatabase kCategoryDatabases[] = {
          message.date = 352803900;
          message.handleId = db.addHandle("+15550100");
          db.addMessage(message);
+     }},
+    {"NoteStore", DeviceFiles::kNoteStore, "Note store",
+     [](const std::string& path) {
+         fixtures::NoteStoreBuilder db(path);
+         db.addNote({"Shopping", "Shopping\nMilk", db.addFolder("Notes"), 700000000, 700000000});
      }},
     {"CallHistory", DeviceFiles::kCallHistory, "Call history",
      [](const std::string& path) {
