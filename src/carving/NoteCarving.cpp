@@ -96,6 +96,16 @@ bool plausibleText(const std::string& text) {
     return true;
 }
 
+// Whether a note's text begins with the title as its own first line, as the Notes app makes it.
+bool firstLineIs(const std::string& body, const std::string& title) {
+    if (title.empty() || body.compare(0, title.size(), title) != 0) {
+        return false;
+    }
+    const std::string_view rest = std::string_view(body).substr(title.size());
+    return rest.empty() || rest.starts_with("<div") || rest.starts_with("<br") || rest.starts_with('\n') ||
+           rest.starts_with('\r');
+}
+
 bool textOrNull(const std::vector<Value>& v, int c) {
     if (c < 0) {
         return true;
@@ -266,6 +276,31 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
             }
         }
     }
+    // A note row that lost its rowid in a layout whose note rows name no body (the oldest) is
+    // linked by its title, the first line of its text, when exactly one body and one such row
+    // agree on it.
+    if (c.noteBody < 0) {
+        std::unordered_map<std::string, std::vector<std::size_t>> rowsByTitle, bodiesByTitle;
+        for (const std::size_t n : noteRows) {
+            const Value& title = value(carved.rows[n], c.title);
+            if (!carved.rows[n].rowid && title.type == Value::Type::Text && !title.bytes.empty()) {
+                rowsByTitle[title.bytes].push_back(n);
+            }
+        }
+        for (const std::size_t b : bodyRows) {
+            const std::string& body = value(carved.rows[b], c.content).bytes;
+            for (const auto& [title, rows] : rowsByTitle) {
+                if (firstLineIs(body, title)) {
+                    bodiesByTitle[title].push_back(b);
+                }
+            }
+        }
+        for (const auto& [title, bodies] : bodiesByTitle) {
+            if (bodies.size() == 1 && rowsByTitle[title].size() == 1) {
+                pairs.push_back({1, rowsByTitle[title].front(), bodies.front()});
+            }
+        }
+    }
     std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) { return a.score > b.score; });
     std::vector<std::size_t> partner(carved.rows.size(), SIZE_MAX);
     for (const Pair& p : pairs) {
@@ -307,6 +342,15 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
                 note.uid = *n.rowid;
             } else if (const auto ref = integer(n.values, c.noteBody)) {
                 note.uid = *ref;
+            }
+        } else if (const auto owner = integer(body.values, c.bodyOwner)) {
+            // An older text of a note that still lives, whose own note row is gone: when it begins
+            // with the living note's title, that title was its first line, and so its title too.
+            if (const auto live = db.liveRow(*notes, *owner)) {
+                const Value& title = (*live)[static_cast<std::size_t>(c.title)];
+                if (title.type == Value::Type::Text && firstLineIs(note.content, title.bytes)) {
+                    note.title = title.bytes;
+                }
             }
         }
         out.notes.push_back(std::move(note));

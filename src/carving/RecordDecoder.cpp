@@ -90,6 +90,14 @@ Value decodeValue(std::uint64_t t, const std::uint8_t* p, TextEncoding encoding)
     return v;
 }
 
+void applyAffinity(Value& value, Affinity affinity) {
+    if (affinity == Affinity::Real && value.type == Value::Type::Integer) {
+        value.type = Value::Type::Real;
+        value.real = static_cast<double>(value.integer);
+        value.integer = 0;
+    }
+}
+
 bool validText(std::string_view bytes, TextEncoding encoding) {
     if (encoding == TextEncoding::Utf8) {
         return isStrictUtf8(bytes);
@@ -181,6 +189,7 @@ std::optional<std::vector<Value>> decodeRecord(Bytes payload, const TableShape& 
     std::size_t pos = h->headerSize;
     for (std::size_t c = 0; c < h->types.size(); ++c) {
         values[c] = decodeValue(h->types[c], payload.data() + pos, encoding);
+        applyAffinity(values[c], table.columns[c].affinity);
         pos += Serial::contentSize(h->types[c]);
     }
     return values;

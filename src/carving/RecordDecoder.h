@@ -56,6 +56,10 @@ struct Value {
 // converted to UTF-8 from the database's encoding.
 Value decodeValue(std::uint64_t t, const std::uint8_t* p, TextEncoding encoding);
 
+// The value as its column gives it back: a REAL column stores an integral value as an integer to
+// save space, and reads it as a real again.
+void applyAffinity(Value& value, Affinity affinity);
+
 // Whether the bytes of a text are valid in the database's encoding (strict UTF-8, or UTF-16 of an
 // even length without unpaired surrogates).
 bool validText(std::string_view bytes, TextEncoding encoding);

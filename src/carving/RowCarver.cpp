@@ -55,7 +55,8 @@ enum class Kind : std::uint8_t {
     IntactRowid,  // a record header with the payload size and rowid in front of it
     Intact,       // a record header whose cell prefix is gone
     LostHeader,   // a freeblock header overwrote the payload size, rowid and header size
-    LostFirstType // ... and the NULL type of the rowid alias in column 0 as well
+    LostFirstType // ... and the type of column 0 as well: the rowid alias's NULL, or one the freeblock's
+                  // size tells
 };
 
 constexpr std::uint32_t kNoOwner = UINT32_MAX;
@@ -128,6 +129,7 @@ struct Candidate {
     std::uint64_t bodySize = 0;
     bool hasRowid = false;
     std::int64_t rowid = 0;
+    std::uint64_t firstType = 0; // for LostFirstType: the type of column 0, which the image no longer holds
     bool cut = false;
     int strength = 0;           // how well the reading explains its bytes; 0: not a record
     std::uint32_t rangeEnd = 0; // end of the free space it was found in
@@ -573,9 +575,11 @@ private:
             ranges_.emplace_back(std::min<std::uint32_t>(headerOffset, static_cast<std::uint32_t>(image.size())),
                                  static_cast<std::uint32_t>(image.size()));
         }
+        guesses_.clear();
         for (const auto& [s, e] : ranges_) {
             scanRange(image, s, e);
         }
+        resolveGuesses(image);
         if (candidates_.empty()) {
             return;
         }
@@ -674,7 +678,7 @@ private:
                 if (n < 2 || firstTypeByteFits(b, t, 1)) {
                     setBit(secondTypeMask_, b, s);
                 }
-                if (t.rowidAlias == 0 && n >= 2 && firstTypeByteFits(b, t, 1)) {
+                if (n >= 2 && firstTypeByteFits(b, t, 1)) {
                     setBit(lostFirstTypeMask_, b, s);
                 }
                 if (n < 3 || firstTypeByteFits(b, t, 2)) {
@@ -937,6 +941,35 @@ private:
         c.start = j - n;
     }
 
+    // The one serial type of a one-byte type slot that gives a column of this affinity a content of
+    // `size` bytes; nothing when none does or several could (a blob column's text or blob).
+    std::optional<std::uint64_t> typeOfSize(Affinity affinity, std::uint64_t size) const {
+        switch (affinity) {
+        case Affinity::Integer:
+        case Affinity::Real:
+        case Affinity::Numeric:
+            if (size == 0) {
+                // NULL, or from schema format 4 on also the constants 0 and 1.
+                return db_.header().schemaFormat < 4 ? std::optional<std::uint64_t>(Serial::kNull) : std::nullopt;
+            }
+            if (size <= 4) {
+                return size;
+            }
+            if (size == 6) {
+                return 5;
+            }
+            if (size == 8 && affinity != Affinity::Numeric) {
+                return affinity == Affinity::Real ? Serial::kFloat : 6;
+            }
+            return std::nullopt;
+        case Affinity::Text:
+            return size <= 57 ? std::optional<std::uint64_t>(13 + 2 * size) : std::nullopt;
+        case Affinity::Blob:
+            break;
+        }
+        return std::nullopt;
+    }
+
     void tryLost(Bytes image, std::uint32_t re, std::uint32_t t, std::uint32_t s, Kind kind) {
         std::uint64_t body = 0;
         const std::uint32_t firstColumn = kind == Kind::LostFirstType ? 1 : 0;
@@ -948,18 +981,39 @@ private:
         if (used == 0) {
             return;
         }
-        // The lost rowid alias type was one byte.
-        const std::uint32_t typeBytes = used + firstColumn;
+        // The lost type of column 0 took one byte: the rowid alias's NULL, or a type the cell's size
+        // tells, the freeblock having been written over this cell alone (the payload size and rowid
+        // took a byte each, so the cell is the payload and two bytes). A block that later grew over
+        // the cells after it tells nothing: its cell is tried with each size the column may have.
+        std::uint64_t firstType = Serial::kNull;
+        if (kind == Kind::LostFirstType && shapes_[s].columns[0] != ColumnClass::Alias) {
+            const std::uint64_t cell = be16(image.data() + t - 2);
+            const std::uint64_t rest = std::uint64_t{2} + headerSizeFor(used + 1) + body;
+            const auto type =
+                cell >= rest ? typeOfSize(shapes_[s].table->columns[0].affinity, cell - rest) : std::nullopt;
+            if (!type) {
+                guesses_.push_back({t, s, used, body, re});
+                return;
+            }
+            firstType = *type;
+            body += cell - rest;
+        }
+        addLost(image, re, t, s, kind, used, body, firstType);
+    }
+
+    void addLost(Bytes image, std::uint32_t re, std::uint32_t t, std::uint32_t s, Kind kind, std::uint32_t used,
+                 std::uint64_t body, std::uint64_t firstType) {
+        const std::uint32_t firstColumn = kind == Kind::LostFirstType ? 1 : 0;
         Candidate c;
         c.shape = s;
         c.kind = kind;
+        c.firstType = firstType;
         c.start = t - 4;
         c.typesAt = t;
-        c.headerSize = headerSizeFor(typeBytes);
+        c.headerSize = headerSizeFor(used + firstColumn);
         c.bodyStart = t + used;
         c.bodySize = body;
-        const std::uint64_t payload = c.payloadSize();
-        if (c.headerSize >= 128 || payload > mostPayload) {
+        if (c.headerSize >= 128 || c.payloadSize() > (kind == Kind::LostFirstType ? 127u : 16383u)) {
             return;
         }
         if (!placeBody(c, c.bodyStart - c.headerSize, re)) {
@@ -973,17 +1027,58 @@ private:
         candidates_.push_back(c);
     }
 
+    // A cell whose lost column 0 the freeblock's size does not tell: of the sizes the column may
+    // have, the one after which the cell ends where another record starts or the block ends, when
+    // exactly one does.
+    struct Guess {
+        std::uint32_t t, shape, used;
+        std::uint64_t body;
+        std::uint32_t re;
+    };
+    void resolveGuesses(Bytes image) {
+        if (guesses_.empty()) {
+            return;
+        }
+        starts_.clear();
+        for (const Candidate& c : candidates_) {
+            starts_.push_back(c.start);
+        }
+        std::sort(starts_.begin(), starts_.end());
+        for (const Guess& g : guesses_) {
+            const Affinity affinity = shapes_[g.shape].table->columns[0].affinity;
+            const std::uint64_t blockEnd = std::uint64_t{g.t} - 4 + be16(image.data() + g.t - 2);
+            const std::uint64_t base = std::uint64_t{g.t} - 4 + 2 + headerSizeFor(g.used + 1) + g.body;
+            std::optional<std::uint64_t> only;
+            int found = 0;
+            for (std::uint64_t size = 0; size <= 57 && found < 2; ++size) {
+                const auto type = typeOfSize(affinity, size);
+                const std::uint64_t end = base + size;
+                if (type && (end == blockEnd || std::binary_search(starts_.begin(), starts_.end(), end))) {
+                    only = size;
+                    ++found;
+                }
+            }
+            if (found == 1) {
+                addLost(image, g.re, g.t, g.shape, Kind::LostFirstType, g.used, g.body + *only,
+                        *typeOfSize(affinity, *only));
+            }
+        }
+        guesses_.clear();
+    }
+
     // Several readings of the same bytes, resolved in two steps:
     // 1. The same record found several ways (its header intact, or read past a lost prefix) is
     //    kept once, in its most trusted reading.
     // 2. Of readings that overlap, the strongest is kept: a cell of the page's pointer array; then
-    //    an intact header with its payload size and rowid in front; an intact header; a header
-    //    read past a freeblock header whose size is exactly the cell's; one whose cell ends where
-    //    another reading starts or the free space ends; any other. Ties go to the page's own
-    //    table, then to the reading of more columns (another table's shape often reads the first
-    //    columns of a longer record), then to the later start (written later, over the other).
-    //    A reading whose texts are not valid is no record at all. A record's own content, its
-    //    integers above all, often reads as some record: the weaker reading loses to it.
+    //    an intact header with its payload size and rowid in front; a header read past a freeblock
+    //    header whose size is exactly the cell's (a 16-bit match); an intact header alone (an
+    //    8-bit match, which a table of few columns finds inside other records); a header read past
+    //    a freeblock header whose cell ends where another reading starts or the free space ends;
+    //    any other. Ties go to the page's own table, then to the reading of more columns (another
+    //    table's shape often reads the first columns of a longer record), then to the later start
+    //    (written later, over the other). A reading whose texts are not valid is no record at all.
+    //    A record's own content, its integers above all, often reads as some record: the weaker
+    //    reading loses to it.
     void resolveOverlaps(Bytes image, std::uint32_t owner) {
         std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
             return std::tie(a.bodyStart, a.localEnd, a.shape, a.kind) <
@@ -1009,10 +1104,10 @@ private:
                 c.strength = 5;
                 break;
             case Kind::Intact:
-                c.strength = 4;
+                c.strength = 3;
                 break;
             default:
-                c.strength = be16(image.data() + c.start + 2) == c.end - c.start                                ? 3
+                c.strength = be16(image.data() + c.start + 2) == c.end - c.start                                ? 4
                              : c.end == c.rangeEnd || std::binary_search(starts_.begin(), starts_.end(), c.end) ? 2
                                                                                                                 : 1;
             }
@@ -1060,6 +1155,9 @@ private:
         if (!readColumnTypes(image, c.typesAt, c.bodyStart, *shapes_[c.shape].table, c.firstColumn(), types_, body)) {
             return false;
         }
+        if (c.firstColumn() == 1) {
+            types_.insert(types_.begin(), c.firstType);
+        }
         std::uint64_t pos = c.bodyStart;
         for (const std::uint64_t t : types_) {
             const std::uint64_t size = Serial::contentSize(t);
@@ -1097,7 +1195,7 @@ private:
             return;
         }
         if (c.firstColumn() == 1) {
-            types_.insert(types_.begin(), Serial::kNull);
+            types_.insert(types_.begin(), c.firstType);
         }
         const Bytes bodyLocal = image.subspan(c.bodyStart, c.localEnd - c.bodyStart);
         const std::uint64_t hash = contentHash(c.payloadSize(), bodyLocal);
@@ -1175,6 +1273,7 @@ private:
                 return false;
             }
             values[i] = decodeValue(types[i], p, db_.encoding());
+            applyAffinity(values[i], table.columns[i].affinity);
             pos += size;
         }
         return true;
@@ -1387,6 +1486,7 @@ private:
     std::vector<Candidate> candidates_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges_;
     std::vector<std::uint32_t> starts_;
+    std::vector<Guess> guesses_;
     std::vector<Candidate> kept_;
     std::vector<std::uint64_t> types_;
     std::vector<PendingOverflow> pending_;

@@ -88,7 +88,8 @@ public:
             }
             return t;
         }
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
+        const bool digitNext = i_ + 1 < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_ + 1]));
+        if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && digitNext)) {
             t.kind = Token::Kind::Number;
             while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.')) {
                 t.text += s_[i_++];
