@@ -1,39 +1,28 @@
 // Times the carving engine (through the notes adapter, as a scan runs it) on a device-like notes
 // database of about 256 MiB against a plain sequential read of the same file (cat FILE > /dev/null)
 // in the same run, and on a crafted 64 MiB file whose every byte is record-like; reports each run's
-// peak resident size. While the pattern carver that the engine replaces is still built, it is
-// timed on the same files for comparison.
+// peak resident size.
 //
-// Usage: quarrow_bench_carver FOLDER [MiB [engine|crafted|walk|counted|collection|old-crafted]]
+// Usage: quarrow_bench_carver FOLDER [MiB [engine|crafted]]
 //   Generates FOLDER/device-<MiB>.sqlite and FOLDER/crafted-64.sqlite in child processes when
 //   they do not exist yet, then times. The third argument runs that one measurement alone (for a
 //   profiler).
 //
 // Each measurement runs in a child process of its own, so that its peak resident size is its own:
-//   engine           deleted notes carved in place (main file, -wal, -journal) and counted
-//   crafted          the same over the crafted file
-//   page walk        (old carver) the records rebuilt, counted and dropped
-//   carver, counted  (old carver) kept, paired and posted to an observer that only counts them
-//   carver, results  (old carver) kept, paired and posted into a result collection
+//   engine    deleted notes carved in place (main file, -wal, -journal) and counted
+//   crafted   the same over the crafted file
 
 #include "DeviceDb.h"
 #include "LargeFiles.h"
 #include "carving/DatabaseFile.h"
-#include "carving/DbFileReader.h"
-#include "carving/DelNoteCarver.h"
 #include "carving/NoteCarving.h"
 #include "platform/Log.h"
-#include "platform/NotificationCenter.h"
-#include "records/ScanNotifications.h"
-#include "results/ResultCollection.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <memory>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -131,7 +120,7 @@ Figures timed(int runs, const std::function<void()>& run) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [MiB [engine|crafted|walk|counted|collection|old-crafted]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [MiB [engine|crafted]]\n", argv[0]);
         return 2;
     }
     const std::string folder = argv[1];
@@ -158,8 +147,7 @@ int main(int argc, char** argv) {
     if (std::system(cat.c_str()) != 0 || std::system(("cat '" + crafted + "' > /dev/null").c_str()) != 0) {
         return 1; // warms the page cache for every run
     }
-    // Best of three for every timing but the complete old carvers (whose records stay in memory): the
-    // machine may be shared.
+    // Best of three for every timing: the machine may be shared.
     constexpr int kRuns = 3;
     Figures catFigures;
     for (int run = 0; run < kRuns; ++run) {
@@ -198,99 +186,5 @@ int main(int argc, char** argv) {
         engine("engine over the crafted file (ratio: to cat of the device file per MB)", crafted, craftedMegabytes);
     }
 
-    if (wanted("walk")) {
-        inChild([&] {
-            MemoryLogSink log;
-            ScopedLogSink scoped(log);
-            std::size_t notes = 0, bodies = 0;
-            const Figures f = timed(kRuns, [&] {
-                notes = bodies = 0;
-                auto file = DbFileReader::openFile(path);
-                NoteCarveCallbacks count{[&](PRNoteNodePtr) { ++notes; }, [&](PRNoteValueNodePtr) { ++bodies; }, {}};
-                carveNoteRecords(*file, count, path);
-            });
-            report("page walk (records counted)", f, megabytes, catFigures,
-                   std::to_string(notes) + " notes, " + std::to_string(bodies) + " bodies");
-        });
-    }
-
-    // The whole carver as a scan runs it, records kept in the working lists, paired and posted to
-    // an observer that counts them and keeps nothing.
-    if (wanted("counted")) {
-        inChild([&] {
-            MemoryLogSink log;
-            ScopedLogSink scoped(log);
-            NotificationCenter nc;
-            std::size_t posted = 0;
-            nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
-            // The working lists are emptied after the timing, as a scan empties them after its last
-            // scanner.
-            std::vector<PRNoteNodePtr> notes;
-            std::vector<PRNoteValueNodePtr> bodies;
-            const Figures f = timed(1, [&] {
-                auto file = DbFileReader::openFile(path);
-                notes = {};
-                bodies = {};
-                carveDelNotes(
-                    *file, notes, bodies,
-                    [&nc](const PRNoteNodePtr& n) {
-                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
-                    },
-                    path);
-            });
-            report("carver, posted to a counter", f, megabytes, catFigures, std::to_string(posted) + " posted");
-        });
-    }
-
-    // The same, posted into a result collection that keeps what it accepts, as in a scan.
-    if (wanted("collection")) {
-        inChild([&] {
-            MemoryLogSink log;
-            ScopedLogSink scoped(log);
-            NotificationCenter nc;
-            ResultCollection collection(nc);
-            collection.showView();
-            // The working lists are emptied after the timing, as a scan empties them after its last
-            // scanner.
-            std::vector<PRNoteNodePtr> notes;
-            std::vector<PRNoteValueNodePtr> bodies;
-            const Figures f = timed(1, [&] {
-                auto file = DbFileReader::openFile(path);
-                notes = {};
-                bodies = {};
-                carveDelNotes(
-                    *file, notes, bodies,
-                    [&nc](const PRNoteNodePtr& n) {
-                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
-                    },
-                    path);
-            });
-            report("carver, posted into a result collection", f, megabytes, catFigures,
-                   std::to_string(collection.counters().delNoteNum) + " kept of " +
-                       std::to_string(collection.noteArray().size()) + " listed");
-        });
-    }
-    if (wanted("old-crafted")) {
-        inChild([&] {
-            MemoryLogSink log;
-            ScopedLogSink scoped(log);
-            NotificationCenter nc;
-            std::size_t posted = 0;
-            nc.addObserver(ScanNotification::kDelNote, [&](const Notification&) { ++posted; });
-            std::vector<PRNoteNodePtr> notes;
-            std::vector<PRNoteValueNodePtr> bodies;
-            const Figures f = timed(1, [&] {
-                auto file = DbFileReader::openFile(crafted);
-                carveDelNotes(
-                    *file, notes, bodies,
-                    [&nc](const PRNoteNodePtr& n) {
-                        nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(n));
-                    },
-                    crafted);
-            });
-            report("old carver over the crafted file", f, craftedMegabytes, catFigures,
-                   std::to_string(posted) + " posted");
-        });
-    }
     return 0;
 }

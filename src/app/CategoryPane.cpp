@@ -42,7 +42,10 @@ PaneNames namesFor(Category c) {
                 {"callNamelab", "callPhonelab", "callTypelab", "callTimelab", "callDatelab"},
                 nullptr};
     case Category::Note:
-        return {"noteView", "noteTableView", {"noteTitlelab", "noteDatelab"}, "noteContentView"};
+        return {"noteView",
+                "noteTableView",
+                {"noteTitlelab", "noteDatelab", "noteFolderlab", "noteAttachmentslab", "noteRecoveredFromlab"},
+                "noteContentView"};
     case Category::PhotoAndVideo:
         break;
     }

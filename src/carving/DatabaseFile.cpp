@@ -265,16 +265,16 @@ std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, con
 std::unique_ptr<DatabaseOnDisk> openDatabaseInPlace(const std::string& path, const std::string& walPath,
                                                     const std::string& journalPath, const std::string& where) {
     auto opened = std::make_unique<DatabaseOnDisk>();
-    opened->db = DbFileReader::openFile(path, false);
+    opened->db = DbFileReader::openFile(path);
     if (!opened->db) {
         systemLog("Database " + where + " cannot be read as a regular file: nothing carved");
         return nullptr;
     }
     if (!walPath.empty()) {
-        opened->wal = DbFileReader::openFile(walPath, false);
+        opened->wal = DbFileReader::openFile(walPath);
     }
     if (!journalPath.empty()) {
-        opened->journal = DbFileReader::openFile(journalPath, false);
+        opened->journal = DbFileReader::openFile(journalPath);
     }
     opened->file = DatabaseFile::open({opened->db.get(), opened->wal.get(), opened->journal.get()}, where);
     if (!opened->file) {

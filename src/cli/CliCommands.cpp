@@ -172,6 +172,9 @@ void printReadableNotes(const std::vector<PRNoteNodePtr>& notes) {
         if (const auto folder = note->noteFolder()) {
             std::printf("   Folder: %s\n", shown(folder).c_str());
         }
+        if (const auto from = note->recoveredFrom(); note->bDeleted() && from) {
+            std::printf("   recovered from: %s\n", shown(from).c_str());
+        }
         for (const std::string& name : note->noteAttachments()) {
             std::printf("   Attachment: %s\n", terminalText(name).c_str());
         }

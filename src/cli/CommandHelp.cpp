@@ -50,7 +50,8 @@ const std::vector<CommandHelp> kCommands = {
      "backup is never modified: databases are read in place, read-only, or through a private copy that is "
      "removed when the scan ends.\n\n"
      "The text output lists each note with its title, date and readable text; deleted notes are marked "
-     "[deleted]. Control characters in names and texts are shown as escapes such as \\x1b.\n\n"
+     "[deleted] and say where in the database's files they were found (see --json). Control characters in "
+     "names and texts are shown as escapes such as \\x1b.\n\n"
      "With --all the scan reads every category: the photos and videos (pictures and films of 50,000 bytes "
      "or more, by name and size), the contacts of the address book with their numbers, e-mail addresses, "
      "addresses and home pages, the messages with the name of each sender found through the contacts, the "
@@ -62,7 +63,12 @@ const std::vector<CommandHelp> kCommands = {
        "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
        "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
        "bDeleted; notes of the note store add noteFolder, \"bLocked\": true when locked (noteContent is then "
-       "null) and noteAttachments, a list of names, when they have any."},
+       "null) and noteAttachments, a list of names, when they have any. A deleted note also has recoveredFrom: "
+       "\"freeblock\" or \"unallocated\" (free space "
+       "between the live rows of a page), \"interior page\" (the free space of an interior page, where a "
+       "page that split keeps its old rows), \"free page\" (a page the database no longer uses), \"wal "
+       "frame\" (the write-ahead log, older versions of pages included) or \"journal\" (a rollback "
+       "journal's page images)."},
       {"--summary", "", ArgumentKind::None, "print the JSON object without the records."},
       {"--progress", "", ArgumentKind::None,
        "show the progress on standard error: a bar when standard error is a terminal, otherwise one "

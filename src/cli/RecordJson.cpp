@@ -84,6 +84,10 @@ std::string recordJson(const PRNoteNode& r) {
         }
         out += "]";
     }
+    // Only a carved note has a place it was found in.
+    if (const auto from = r.recoveredFrom(); r.bDeleted() && from) {
+        out += ", \"recoveredFrom\": " + jsonString(*from);
+    }
     return out + "}";
 }
 

@@ -41,6 +41,10 @@ public:
     // The names of the note's attachments (pictures, documents, drawings), in the order they stand.
     std::vector<std::string> noteAttachments() const { return noteAttachments_.get(); }
     void setNoteAttachments(std::vector<std::string> value) { noteAttachments_.set(std::move(value)); }
+    // Where a deleted note's text was found in the database's files: "freeblock", "unallocated",
+    // "interior page", "free page", "wal frame" or "journal". Absent for a note the database holds.
+    OptText recoveredFrom() const { return recoveredFrom_.get(); }
+    void setRecoveredFrom(OptText value) { recoveredFrom_.set(std::move(value)); }
 
 private:
     Property<OptText> noteTitle_{std::string()};
@@ -52,6 +56,7 @@ private:
     Property<OptText> noteFolder_{std::nullopt};
     Property<bool> bLocked_{false};
     Property<std::vector<std::string>> noteAttachments_{{}};
+    Property<OptText> recoveredFrom_{std::nullopt};
 };
 using PRNoteNodePtr = std::shared_ptr<PRNoteNode>;
 

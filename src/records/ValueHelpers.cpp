@@ -388,4 +388,11 @@ std::uint64_t sizeFormString(const std::string& sizeText) {
     return static_cast<std::uint64_t>(product);
 }
 
+std::optional<std::int64_t> wholeSeconds(double value) {
+    if (!(value > -9.2e18 && value < 9.2e18)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(value);
+}
+
 } // namespace quarrow

@@ -47,6 +47,10 @@ enum class Epoch {
 // device time from 2021 on reads as a Unix time in the 1990s, and must not be shown as one.
 std::optional<std::string> dateTextSince(std::int64_t seconds, Epoch epoch);
 
+// The whole seconds of a date stored as a real number, its fraction dropped (toward zero); nothing
+// for a value outside the 64-bit range (or not a number), so a runaway date gives no date.
+std::optional<std::int64_t> wholeSeconds(double value);
+
 std::string getCallHistoryDuration(std::int32_t seconds);
 
 // A contact's birthday as a day, "MM-dd-yyyy". The address book keeps it as the text of a number

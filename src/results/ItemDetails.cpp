@@ -59,13 +59,15 @@ ItemDetail callHistoryDetail(const PRCallHistoryNode& c) {
 ItemDetail noteDetail(const PRNoteNode& n) {
     ItemDetail detail;
     const OptText folder = n.noteFolder();
+    const OptText from = n.recoveredFrom();
     std::string attachments;
     for (const std::string& name : n.noteAttachments()) {
         attachments += (attachments.empty() ? "" : ", ") + name;
     }
     detail.lines = {line("noteTitlelab", "Title: ", n.noteTitle()), line("noteDatelab", "Date: ", n.noteDate()),
                     DetailLine{"noteFolderlab", "Folder: " + textOf(folder), folder.has_value()},
-                    DetailLine{"noteAttachmentslab", "Attachments: " + attachments, !attachments.empty()}};
+                    DetailLine{"noteAttachmentslab", "Attachments: " + attachments, !attachments.empty()},
+                    DetailLine{"noteRecoveredFromlab", "Recovered from: " + textOf(from), from.has_value()}};
     detail.hasLongText = true;
     detail.longText = DetailLine{
         "noteContentView", n.bLocked() ? std::string(kLockedNoteText) : visibleText(textOf(n.noteContent())), true};

@@ -24,7 +24,8 @@ struct ItemDetail {
 
 // Values are shown as the records hold them; an absent value reads as the empty text. The contact
 // detail hides lines whose value is empty; the note detail hides the folder and attachment lines of
-// notes that have none, and shows kLockedNoteText in place of a locked note's text.
+// notes that have none and the "Recovered from:" line of notes that were not carved, and shows
+// kLockedNoteText in place of a locked note's text.
 ItemDetail contactDetail(const PRContactNode& contact);
 ItemDetail messageDetail(const PRMessageNode& message);
 ItemDetail callHistoryDetail(const PRCallHistoryNode& call);

@@ -6,12 +6,11 @@ namespace quarrow {
 
 class ScanContext;
 
-// The deleted-note carver's adapter: finds the backup's notes database, carves its private copy
-// (with any log folded in, as the carver reads the folded file's header), never the backup's file,
-// posts one "ScanDelNoteInfo" per rebuilt note and then "ScanProgressInfo" 96. Logs "NoteDB is not
-// exist" and posts nothing when the backup holds no notes database. The note store of iOS 9 and
-// later (NoteStore.sqlite) is carved too, where it lies, with the -wal and -journal the backup keeps
-// as files of their own.
+// The deleted-note carver's adapter: carves the backup's notes database where it lies, with the
+// -wal and -journal the backup keeps (read-only: the carver writes nothing, so it needs no private
+// copy), and the note store of iOS 9 and later (NoteStore.sqlite) the same way. Posts one
+// "ScanDelNoteInfo" per deleted note, each with where it was found, and then "ScanProgressInfo" 96.
+// Logs "NoteDB is not exist" when the backup holds no notes database.
 void scanDelNoteThread(ScanContext& context, const std::string& backupFolder);
 
 } // namespace quarrow

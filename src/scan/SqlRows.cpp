@@ -103,10 +103,7 @@ std::optional<std::int64_t> dateSeconds(sqlite3_stmt* stmt, int column) {
         }
     }
     }
-    if (!(value > -9.2e18 && value < 9.2e18)) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(value);
+    return wholeSeconds(value);
 }
 
 void logMissingColumns(std::string_view what, std::string_view table, const std::vector<std::string>& missing) {

@@ -9,6 +9,7 @@
 #include "AudiobookPage.h"
 #include "BookFixtures.h"
 #include "BookGrid.h"
+#include "CategoryTableModel.h"
 #include "FeedbackWindow.h"
 #include "MainWindow.h"
 #include "PRButton.h"
@@ -232,6 +233,13 @@ int main(int argc, char** argv) {
     rv->tableFor(Category::Note)->selectRow(1);
     rv->tableViewSetObjectValue(true);
     ok &= save(delegate->window(), out, "notes");
+    // A deleted note's details say where it was found.
+    rv->viewFor(Category::Note).setDeletedOnly(true);
+    rv->modelFor(Category::Note)->reload();
+    rv->tableFor(Category::Note)->selectRow(0);
+    ok &= save(delegate->window(), out, "notes-deleted");
+    rv->viewFor(Category::Note).setDeletedOnly(false);
+    rv->modelFor(Category::Note)->reload();
 
     // A backup made today, scanned from home again: the note store's locked note selected.
     delegate->recoverySession().goHome();

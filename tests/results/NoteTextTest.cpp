@@ -1,5 +1,7 @@
 #include "results/NoteText.h"
 
+#include "results/ItemDetails.h"
+
 #include <gtest/gtest.h>
 
 using quarrow::visibleText;
@@ -17,4 +19,21 @@ TEST(NoteText, ShowsTheLinesAPersonWouldRead) {
     for (const auto& [html, text] : cases) {
         EXPECT_EQ(visibleText(html), text) << html;
     }
+}
+
+TEST(NoteDetail, SaysWhereADeletedNoteWasFoundAndNothingForALiveOne) {
+    quarrow::PRNoteNode live, gone;
+    live.setNoteTitle("Kept");
+    gone.setNoteTitle("Gone");
+    gone.setBDeleted(true);
+    gone.setRecoveredFrom("wal frame");
+    const auto liveLines = quarrow::noteDetail(live).lines;
+    const auto goneLines = quarrow::noteDetail(gone).lines;
+    ASSERT_EQ(liveLines.size(), goneLines.size());
+    ASSERT_FALSE(goneLines.empty());
+    const std::size_t last = goneLines.size() - 1;
+    EXPECT_EQ(goneLines[last].name, "noteRecoveredFromlab");
+    EXPECT_EQ(goneLines[last].text, "Recovered from: wal frame");
+    EXPECT_TRUE(goneLines[last].visible);
+    EXPECT_FALSE(liveLines[last].visible);
 }
