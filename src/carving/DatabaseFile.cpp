@@ -150,7 +150,7 @@ void DatabaseFile::walkLeaves(std::uint32_t root, const std::function<bool(Bytes
             stack.emplace_back(h->rightChild, depth + 1);
             for (std::uint32_t i = h->cellCount; i-- > 0;) {
                 const auto cell =
-                    parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable);
+                    parseCell(image, be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i), h->type, usable);
                 if (cell) {
                     stack.emplace_back(cell->leftChild, depth + 1);
                 }
@@ -158,7 +158,8 @@ void DatabaseFile::walkLeaves(std::uint32_t root, const std::function<bool(Bytes
             continue;
         }
         for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-            const auto cell = parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable);
+            const auto cell =
+                parseCell(image, be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i), h->type, usable);
             if (cell && !f(image, *cell)) {
                 return;
             }
@@ -202,7 +203,7 @@ std::optional<std::vector<Value>> DatabaseFile::liveRow(const TableShape& table,
         if (h->leaf()) {
             for (std::uint32_t i = 0; i < h->cellCount; ++i) {
                 const auto cell =
-                    parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable);
+                    parseCell(image, be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i), h->type, usable);
                 if (cell && cell->rowid == rowid) {
                     const auto payload = payloadOf(image, *cell);
                     auto values = payload ? decodeRecord(*payload, table, encoding()) : std::nullopt;
@@ -219,7 +220,8 @@ std::optional<std::vector<Value>> DatabaseFile::liveRow(const TableShape& table,
         // The first cell whose key is at least the rowid leads to it; past them all, the right child.
         std::uint32_t child = h->rightChild;
         for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-            const auto cell = parseCell(image, be16(image.data() + h->pointerArrayStart() + 2 * i), h->type, usable);
+            const auto cell =
+                parseCell(image, be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i), h->type, usable);
             if (cell && rowid <= cell->rowid) {
                 child = cell->leftChild;
                 break;

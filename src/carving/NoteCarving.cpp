@@ -311,6 +311,7 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
     }
     // One note per body, in the order the first of its rows was found.
     std::vector<std::pair<std::size_t, std::size_t>> order; // (first row, body row)
+    order.reserve(bodyRows.size());
     for (const std::size_t b : bodyRows) {
         order.emplace_back(std::min(b, partner[b]), b);
     }

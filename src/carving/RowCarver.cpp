@@ -288,7 +288,7 @@ private:
             const std::uint32_t firstChild = static_cast<std::uint32_t>(children_.size());
             cellSpans_.clear();
             for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-                const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
+                const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i);
                 const auto cell = parseCell(image, at, h->type, usable_);
                 cellSpans_.emplace_back(at, cell ? cell->end : std::min<std::uint32_t>(at + 4, usable_));
                 if (!cell) {
@@ -384,7 +384,7 @@ private:
             const std::uint32_t count = std::min(be32(image.data() + 4), mostLeaves);
             trunkLeaves_[trunk] = count;
             for (std::uint32_t i = 0; i < count; ++i) {
-                const std::uint32_t leaf = be32(image.data() + 8 + 4 * i);
+                const std::uint32_t leaf = be32(image.data() + 8 + std::size_t{4} * i);
                 if (leaf != 0 && leaf <= pages_ && use_[leaf] == PageUse::Unused) {
                     use_[leaf] = PageUse::FreeLeaf;
                 }
@@ -565,7 +565,7 @@ private:
         } else {
             if (h && h->type == PageType::kTableLeaf) {
                 for (std::uint32_t i = 0; i < h->cellCount; ++i) {
-                    const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + 2 * i);
+                    const std::uint32_t at = be16(image.data() + h->pointerArrayStart() + std::size_t{2} * i);
                     if (at >= h->pointerArrayEnd()) {
                         addCellCandidate(image, at, owner_.size() > page ? owner_[page] : kNoOwner);
                     }
