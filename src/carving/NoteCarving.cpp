@@ -339,10 +339,11 @@ void carveLayout(const DatabaseFile& db, const Layout& layout, NoteCarving& out)
                     note.modified = static_cast<double>(date.integer);
                 }
             }
+            // The note row's own key is the note's identity. When the freeblock header took the
+            // rowid, the body's owner (set above) already names it; the row's reference to its
+            // body names the body, never the note.
             if (n.rowid) {
                 note.uid = *n.rowid;
-            } else if (const auto ref = integer(n.values, c.noteBody)) {
-                note.uid = *ref;
             }
         } else if (const auto owner = integer(body.values, c.bodyOwner)) {
             // An older text of a note that still lives, whose own note row is gone: when it begins
