@@ -3,6 +3,7 @@
 #include "BookFiles.h"
 #include "XmlReader.h"
 #include "platform/Log.h"
+#include "platform/TextEscapes.h"
 
 #include <algorithm>
 #include <set>
@@ -218,19 +219,6 @@ private:
     std::string text_;
 };
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::string folderOf(std::string_view path) {
     const auto slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash));
@@ -357,8 +345,9 @@ std::optional<std::string> resolvePackagePath(std::string_view baseFolder, std::
     std::string decoded;
     decoded.reserve(href.size());
     for (std::size_t i = 0; i < href.size(); ++i) {
-        if (href[i] == '%' && i + 2 < href.size() && hexDigit(href[i + 1]) >= 0 && hexDigit(href[i + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(hexDigit(href[i + 1]) << 4 | hexDigit(href[i + 2])));
+        if (href[i] == '%' && i + 2 < href.size() && hexDigitValue(href[i + 1]) >= 0 &&
+            hexDigitValue(href[i + 2]) >= 0) {
+            decoded.push_back(static_cast<char>(hexDigitValue(href[i + 1]) << 4 | hexDigitValue(href[i + 2])));
             i += 2;
         } else {
             decoded.push_back(href[i]);

@@ -2,6 +2,7 @@
 
 #include "HtmlEntities.h"
 #include "TextDecoding.h"
+#include "platform/TextEscapes.h"
 
 #include <array>
 #include <cstring>
@@ -65,19 +66,6 @@ std::size_t skipPast(std::string_view s, std::size_t from, std::string_view what
     return at == std::string_view::npos ? s.size() : at + what.size();
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The UTF-16 unit of a candidate "&...;" (4 to 10 characters), or nothing.
 std::optional<char16_t> referenceUnit(std::string_view candidate) {
     if (candidate.size() < 4 || candidate.size() > 10) {
@@ -93,7 +81,7 @@ std::optional<char16_t> referenceUnit(std::string_view candidate) {
     }
     unsigned value = 0;
     for (const char c : digits) {
-        const int d = hex ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        const int d = hex ? hexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
         if (d < 0) {
             return std::nullopt;
         }

@@ -1,6 +1,7 @@
 #include "RtfText.h"
 
 #include "TextDecoding.h"
+#include "platform/TextEscapes.h"
 
 #include <algorithm>
 #include <array>
@@ -128,19 +129,6 @@ struct GroupState {
     bool inInfo = false;
 };
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -233,8 +221,8 @@ private:
         ++pos_;
         switch (c) {
         case '\'': {
-            const int hi = pos_ < in_.size() ? hexDigit(in_[pos_]) : -1;
-            const int lo = pos_ + 1 < in_.size() ? hexDigit(in_[pos_ + 1]) : -1;
+            const int hi = pos_ < in_.size() ? hexDigitValue(in_[pos_]) : -1;
+            const int lo = pos_ + 1 < in_.size() ? hexDigitValue(in_[pos_ + 1]) : -1;
             if (hi < 0 || lo < 0) {
                 return;
             }

@@ -16,7 +16,14 @@ void appendByteEscape(std::string& out, unsigned char byte) {
     out += kHex[byte & 0x0F];
 }
 
-int hexValue(char c) {
+bool keptInUri(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~' || c == '/';
+}
+
+} // namespace
+
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -28,13 +35,6 @@ int hexValue(char c) {
     }
     return -1;
 }
-
-bool keptInUri(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_' || c == '~' || c == '/';
-}
-
-} // namespace
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -142,8 +142,8 @@ std::optional<std::string> pathOfFileUri(std::string_view uri) {
             path += uri[i];
             continue;
         }
-        const int high = i + 2 < uri.size() ? hexValue(uri[i + 1]) : -1;
-        const int low = i + 2 < uri.size() ? hexValue(uri[i + 2]) : -1;
+        const int high = i + 2 < uri.size() ? hexDigitValue(uri[i + 1]) : -1;
+        const int low = i + 2 < uri.size() ? hexDigitValue(uri[i + 2]) : -1;
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -25,4 +25,7 @@ std::string fileUriOf(std::string_view path);
 // one or its escapes are broken.
 std::optional<std::string> pathOfFileUri(std::string_view uri);
 
+// The value of a hexadecimal digit in either case, or -1 for any other character.
+int hexDigitValue(char c);
+
 } // namespace quarrow
