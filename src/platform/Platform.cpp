@@ -8,11 +8,12 @@ MemoryUserDefaults defaultDefaults;
 NonBlockingAlertPresenter defaultAlerts;
 InlineMainThread defaultMainThread;
 LoggingWorkspace defaultWorkspace;
+NoPasswordRequest defaultPasswords;
 } // namespace
 
 Platform::Platform()
     : host_(&defaultHost), defaults_(&defaultDefaults), alerts_(&defaultAlerts), mainThread_(&defaultMainThread),
-      workspace_(&defaultWorkspace) {}
+      workspace_(&defaultWorkspace), passwords_(&defaultPasswords) {}
 
 Platform& Platform::current() {
     static Platform platform;
@@ -33,6 +34,10 @@ void Platform::setMainThread(MainThread* mainThread) {
 }
 void Platform::setWorkspace(Workspace* workspace) {
     workspace_ = workspace ? workspace : &defaultWorkspace;
+}
+
+void Platform::setPasswords(PasswordRequest* passwords) {
+    passwords_ = passwords ? passwords : &defaultPasswords;
 }
 
 } // namespace quarrow

@@ -4,14 +4,15 @@
 #include "Host.h"
 #include "MainThread.h"
 #include "NotificationCenter.h"
+#include "PasswordRequest.h"
 #include "UserDefaults.h"
 #include "Workspace.h"
 
 namespace quarrow {
 
 // The one place that says which implementation of each platform service is in use. Starts with
-// the headless ones (real host, in-memory defaults, non-blocking alerts, inline main thread); the
-// command line, the GUI and tests replace what they need before starting work.
+// the headless ones (real host, in-memory defaults, non-blocking alerts, inline main thread, no
+// password); the command line, the GUI and tests replace what they need before starting work.
 class Platform {
 public:
     static Platform& current();
@@ -21,6 +22,7 @@ public:
     AlertPresenter& alerts() const { return *alerts_; }
     MainThread& mainThread() const { return *mainThread_; }
     Workspace& workspace() const { return *workspace_; }
+    PasswordRequest& passwords() const { return *passwords_; }
     NotificationCenter& notificationCenter() const { return NotificationCenter::defaultCenter(); }
 
     // The services are not owned; each must outlive its use. Passing nullptr restores the default.
@@ -29,6 +31,7 @@ public:
     void setAlerts(AlertPresenter* alerts);
     void setMainThread(MainThread* mainThread);
     void setWorkspace(Workspace* workspace);
+    void setPasswords(PasswordRequest* passwords);
 
 private:
     Platform();
@@ -37,6 +40,7 @@ private:
     AlertPresenter* alerts_;
     MainThread* mainThread_;
     Workspace* workspace_;
+    PasswordRequest* passwords_;
 };
 
 } // namespace quarrow
