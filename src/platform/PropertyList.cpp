@@ -158,6 +158,16 @@ std::optional<std::int64_t> PropertyList::date(const std::string& key) const {
     return kFormatEpoch + seconds;
 }
 
+std::optional<std::string> PropertyList::data(const std::string& key) const {
+    plist_t item = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
+    if (!item || plist_get_node_type(item) != PLIST_DATA) {
+        return std::nullopt;
+    }
+    std::uint64_t length = 0;
+    const char* bytes = plist_get_data_ptr(item, &length);
+    return std::string(bytes ? bytes : "", bytes ? static_cast<std::size_t>(length) : 0);
+}
+
 std::optional<PropertyList> PropertyList::dictionary(const std::string& key) const {
     plist_t item = plist_dict_get_item(static_cast<plist_t>(node_), key.c_str());
     if (!item || plist_get_node_type(item) != PLIST_DICT) {

@@ -30,6 +30,8 @@ public:
     std::optional<bool> boolean(const std::string& key) const;
     // The date at the key in seconds since 1970-01-01 UTC; nothing when it holds no date.
     std::optional<std::int64_t> date(const std::string& key) const;
+    // The bytes of the data item at the key; nothing when the key is missing or holds no data.
+    std::optional<std::string> data(const std::string& key) const;
     // The dictionary at the key, or nothing. The result shares the node's owner.
     std::optional<PropertyList> dictionary(const std::string& key) const;
     // The dictionaries of the array at the key, in order; elements of other kinds are left out.
