@@ -1,7 +1,10 @@
 #include "FileMoves.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +52,72 @@ std::string renameToFreeName(const std::string& from, const std::string& folder,
         }
     }
     return {};
+}
+
+int copyFileNoReplace(const std::string& from, const std::string& to) {
+    const UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) {
+        return errno;
+    }
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        return EEXIST;
+    }
+    const auto slash = to.rfind('/');
+    std::string temporary = (slash == std::string::npos ? std::string() : to.substr(0, slash + 1)) + ".copy-XXXXXX";
+    const UniqueFd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!out) {
+        return errno;
+    }
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t{1} << 30, 0);
+        if (n > 0) {
+            continue;
+        }
+        if (n < 0) {
+            error = errno;
+        }
+        break;
+    }
+    if (error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // Older kernels and some file systems copy only through the buffer.
+        error = 0;
+        ::lseek(in.get(), 0, SEEK_SET);
+        ::ftruncate(out.get(), 0);
+        char buffer[1 << 16];
+        for (ssize_t n; (n = ::read(in.get(), buffer, sizeof buffer)) != 0;) {
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error = errno;
+                break;
+            }
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(out.get(), buffer + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno != EINTR) {
+                    error = errno;
+                    break;
+                }
+                done += w > 0 ? w : 0;
+            }
+            if (error != 0) {
+                break;
+            }
+        }
+    }
+    if (error == 0 && ::fsync(out.get()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        ::fchmod(out.get(), 0644);
+        error = renameNoReplace(temporary, to);
+    }
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+    }
+    return error;
 }
 
 } // namespace quarrow

@@ -15,6 +15,11 @@ int renameNoReplace(const std::string& from, const std::string& to);
 std::string renameToFreeName(const std::string& from, const std::string& folder, const std::string& stem,
                              const std::string& extension, int& error);
 
+// Copies the file `from` to `to` unless something already exists there: the bytes go to a hidden
+// temporary file beside `to`, which gets the name only when the copy is complete. Answers 0 or the
+// errno of the failure (EEXIST when the name is taken); nothing is left behind on failure.
+int copyFileNoReplace(const std::string& from, const std::string& to);
+
 // "<stem><extension>" for n = 1, "<stem> (n)<extension>" otherwise.
 std::string numberedName(const std::string& stem, const std::string& extension, int n);
 
