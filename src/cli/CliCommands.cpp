@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 
+#include "AudiobookCommand.h"
 #include "BookCommand.h"
 #include "CommandHelp.h"
 #include "ExportCommand.h"
@@ -383,7 +384,7 @@ int run(int argc, char** argv) {
     // subcommands
     static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands{
         {"backups", commandBackups}, {"scan", commandScan},      {"export", runExportCommand},
-        {"book", runBookCommand},    {"speak", runSpeakCommand},
+        {"book", runBookCommand},    {"speak", runSpeakCommand}, {"audiobook", runAudiobookCommand},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -172,6 +172,36 @@ const std::vector<CommandHelp> kCommands = {
      "cannot speak, a folder that cannot be written; the reason is on standard error); 2 for bad usage; "
      "130 when interrupted (the unfinished file is removed).",
      "quarrow-cli speak ~/Books/Tale.epub --to ~/Audio --voice Daniel --language \"English (United Kingdom)\""},
+    {"audiobook",
+     "FILE --to DIR [--m4b | --mp3] [--voice NAME] [--language LABEL] [--rate WPM] [--volume N] [--per-page | "
+     "--per-chapter | --whole] [--json]",
+     "turn an ebook into one finished audiobook file",
+     "FILE",
+     ArgumentKind::File,
+     "Speaks a PDF, ePub, HTML, plain-text or RTF book as speak does, then joins its files with ffmpeg into "
+     "one audiobook in DIR: an M4B audio book (AAC; the default), or an MP3. Each chapter or page file "
+     "becomes a chapter named after it, and the book's title, author and cover go into the file's tags. "
+     "The spoken AIFF files stay in a private folder under ~/.cache/quarrow and are removed at the end.\n\n"
+     "The new file is written under a hidden name and read back with ffprobe before it is named "
+     "\"Title.m4b\" (or \"Title.mp3\"; an existing file is never replaced: \"Title (2).m4b\" is taken): "
+     "its length must be within half a second of the spoken audio, an M4B must carry the \"M4B \" brand, "
+     "and every chapter must be there. A file that fails the check is removed and the reason printed.",
+     {{"--to", "DIR", ArgumentKind::Folder, "the folder to write the audiobook into (made when missing)."},
+      {"--m4b", "", ArgumentKind::None, "an M4B audio book with chapters (the default)."},
+      {"--mp3", "", ArgumentKind::None, "an MP3 file (with ID3 chapters), for players that take nothing else."},
+      {"--voice", "NAME", ArgumentKind::None, "as for speak."},
+      {"--language", "LABEL", ArgumentKind::None, "as for speak."},
+      {"--rate", "WPM", ArgumentKind::None, "as for speak."},
+      {"--volume", "N", ArgumentKind::None, "as for speak."},
+      {"--per-page", "", ArgumentKind::None, "a PDF: a chapter per page (the default)."},
+      {"--per-chapter", "", ArgumentKind::None, "an ePub: a chapter per chapter of the book (the default)."},
+      {"--whole", "", ArgumentKind::None, "one part, no chapters."},
+      {"--json", "", ArgumentKind::None,
+       "print JSON on standard output: book, format, voice, outcome (done, convert-failed, cancelled, or "
+       "speak's outcomes), path, seconds, chapters (their titles) and error."}},
+     "0 when the audiobook was written and checked; 1 when it could not be (the reason is on standard "
+     "error); 2 for bad usage; 130 when interrupted (nothing unfinished is left).",
+     "quarrow-cli audiobook ~/Books/Tale.epub --to ~/Audiobooks --voice Daniel"},
     {"help",
      "[COMMAND]",
      "show the help of quarrow-cli or of one command",

@@ -31,9 +31,36 @@ void onInterrupt(int) {
     g_interrupted = 1;
 }
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "quarrow-cli: speak: %s (see 'quarrow-cli help speak')\n", message.c_str());
+} // namespace
+
+InterruptWatch::InterruptWatch() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    g_interrupted = 0;
+    ::sigaction(SIGINT, &action, &oldInt_);
+    ::sigaction(SIGTERM, &action, &oldTerm_);
+}
+
+InterruptWatch::~InterruptWatch() {
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+}
+
+bool InterruptWatch::interrupted() const {
+    return g_interrupted != 0;
+}
+
+namespace {
+
+int usageError(const std::string& command, const std::string& message) {
+    std::fprintf(stderr, "quarrow-cli: %s: %s (see 'quarrow-cli help %s')\n", command.c_str(), message.c_str(),
+                 command.c_str());
     return kUsageError;
+}
+
+int usageError(const std::string& message) {
+    return usageError("speak", message);
 }
 
 std::optional<int> numberIn(const std::string& text, int low, int high) {
@@ -98,87 +125,64 @@ int listVoices(bool json) {
 
 } // namespace
 
-int runSpeakCommand(const std::vector<std::string>& args) {
-    std::optional<std::string> file;
-    std::optional<std::string> to;
-    std::optional<std::string> voiceName;
-    std::string languageLabel = kDefaultLanguage;
-    bool languageGiven = false;
-    int rate = 175;
-    int volume = 100;
-    std::optional<ConversionMode> mode;
-    bool json = false;
-    bool listing = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (arg == "--to" || arg == "--voice" || arg == "--language" || arg == "--rate" || arg == "--volume") {
-            const auto v = value();
-            if (!v) {
-                return usageError(arg + " needs a value");
-            }
-            if (arg == "--to") {
-                to = argumentPath(*v);
-            } else if (arg == "--voice") {
-                voiceName = *v;
-            } else if (arg == "--language") {
-                languageLabel = *v;
-                languageGiven = true;
-            } else if (arg == "--rate") {
-                const auto n = numberIn(*v, kEngineRateMinimum, kEngineRateMaximum);
-                if (!n) {
-                    return usageError("--rate takes words a minute from 80 to 450");
-                }
-                rate = *n;
-            } else {
-                const auto n = numberIn(*v, 0, 200);
-                if (!n) {
-                    return usageError("--volume takes 0 to 200 (100 is normal)");
-                }
-                volume = *n;
-            }
-        } else if (arg == "--per-page" || arg == "--per-chapter" || arg == "--whole") {
-            const ConversionMode chosen = arg == "--whole" ? ConversionMode::Whole : ConversionMode::PerPart;
-            if (mode && *mode != chosen) {
-                return usageError("choose one of --per-page, --per-chapter and --whole");
-            }
-            mode = chosen;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (arg == "--voices") {
-            listing = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            return usageError("unknown option " + arg);
-        } else if (file) {
-            return usageError("one book at a time");
-        } else {
-            file = argumentPath(arg);
+int takeSpeechOption(const std::string& command, const std::vector<std::string>& args, std::size_t& i,
+                     SpeechChoice& choice) {
+    const std::string& arg = args[i];
+    if (arg == "--voice" || arg == "--language" || arg == "--rate" || arg == "--volume") {
+        if (i + 1 >= args.size()) {
+            return -usageError(command, arg + " needs a value");
         }
+        const std::string& v = args[++i];
+        if (arg == "--voice") {
+            choice.voiceName = v;
+        } else if (arg == "--language") {
+            choice.languageLabel = v;
+            choice.languageGiven = true;
+        } else if (arg == "--rate") {
+            const auto n = numberIn(v, kEngineRateMinimum, kEngineRateMaximum);
+            if (!n) {
+                return -usageError(command, "--rate takes words a minute from 80 to 450");
+            }
+            choice.rate = *n;
+        } else {
+            const auto n = numberIn(v, 0, 200);
+            if (!n) {
+                return -usageError(command, "--volume takes 0 to 200 (100 is normal)");
+            }
+            choice.volume = *n;
+        }
+        return 1;
     }
-    if (listing) {
-        return listVoices(json);
+    if (arg == "--per-page" || arg == "--per-chapter" || arg == "--whole") {
+        const ConversionMode chosen = arg == "--whole" ? ConversionMode::Whole : ConversionMode::PerPart;
+        if (choice.mode && *choice.mode != chosen) {
+            return -usageError(command, "choose one of --per-page, --per-chapter and --whole");
+        }
+        choice.mode = chosen;
+        return 1;
     }
-    if (!file) {
-        return usageError("which book? give its file");
-    }
+    return 0;
+}
 
+SpokenBook speakBookFile(const std::string& command, const std::string& file, const SpeechChoice& choice,
+                         const std::string& folder, const InterruptWatch& interrupt) {
+    SpokenBook spoken;
+    spoken.status = kFailed;
     // The voice: a voice of the language table ("Daniel", "System Voice") or one
     // of the engine's own ("en-gb", "de+f2").
     SpeechEngine& engine = espeakEngine();
-    const SpeechLanguage* language = speechLanguageNamed(languageLabel);
+    const SpeechLanguage* language = speechLanguageNamed(choice.languageLabel);
     if (language == nullptr) {
-        return usageError("unknown language \"" + languageLabel + "\"; 'quarrow-cli speak --voices' lists them");
+        spoken.status = usageError(command, "unknown language \"" + choice.languageLabel +
+                                                "\"; 'quarrow-cli speak --voices' lists them");
+        return spoken;
     }
-    SpeechSettings speech{"", rate, volume};
-    const std::string title = voiceName.value_or(kSystemVoice);
+    SpeechSettings& speech = spoken.speech;
+    speech = SpeechSettings{"", choice.rate, choice.volume};
+    const std::string title = choice.voiceName.value_or(kSystemVoice);
     const auto installed = engine.voices();
     auto offered = chooseLanguage(language->label, installed).voices;
-    if (!languageGiven && std::find(offered.begin(), offered.end(), title) == offered.end() &&
+    if (!choice.languageGiven && std::find(offered.begin(), offered.end(), title) == offered.end() &&
         !engine.acceptsVoice(title)) {
         // A voice of another language ("Daniel"): that language, the first that offers it.
         for (const SpeechLanguage& other : speechLanguages()) {
@@ -189,36 +193,38 @@ int runSpeakCommand(const std::vector<std::string>& args) {
             }
         }
     }
-    if (languageGiven || std::find(offered.begin(), offered.end(), title) != offered.end()) {
+    if (choice.languageGiven || std::find(offered.begin(), offered.end(), title) != offered.end()) {
         const EngineVoice voice = engineVoiceFor(language->locale, title, installed);
         if (voice.voice.empty()) {
-            std::fprintf(stderr, "quarrow-cli: speak: %s\n", voice.problem.c_str());
-            return kFailed;
+            std::fprintf(stderr, "quarrow-cli: %s: %s\n", command.c_str(), voice.problem.c_str());
+            return spoken;
         }
         speech.voice = voice.voice;
     } else if (engine.acceptsVoice(title)) {
         speech.voice = title;
     } else {
-        return usageError("unknown voice \"" + title + "\"; 'quarrow-cli speak --voices' lists them");
+        spoken.status = usageError(command, "unknown voice \"" + title + "\"; 'quarrow-cli speak --voices' lists them");
+        return spoken;
     }
     if (!engine.available()) {
-        std::fprintf(stderr, "quarrow-cli: speak: the speech engine could not "
-                             "start (is espeak-ng-data installed?)\n");
-        return kFailed;
+        std::fprintf(stderr,
+                     "quarrow-cli: %s: the speech engine could not "
+                     "start (is espeak-ng-data installed?)\n",
+                     command.c_str());
+        return spoken;
     }
 
-    ImportOutcome imported = importBookFile(*file, ImportOptions{});
+    ImportOutcome imported = importBookFile(file, ImportOptions{});
     if (!imported.book) {
-        std::fprintf(stderr, "quarrow-cli: speak: %s: %s\n", file->c_str(), imported.error.c_str());
-        return kFailed;
+        std::fprintf(stderr, "quarrow-cli: %s: %s: %s\n", command.c_str(), file.c_str(), imported.error.c_str());
+        return spoken;
     }
     if (!imported.warning.empty()) {
-        std::fprintf(stderr, "quarrow-cli: speak: %s: %s\n", file->c_str(), imported.warning.c_str());
+        std::fprintf(stderr, "quarrow-cli: %s: %s: %s\n", command.c_str(), file.c_str(), imported.warning.c_str());
     }
     const PRBookNodePtr book = imported.book;
     UserDefaults& defaults = Platform::current().defaults();
     settleConversionPreferences(defaults);
-    const std::string folder = to ? *to : audioBookFolder(documentsFolder(Platform::current().host().homeFolder()));
 
     MainThreadLoop loop;
     MainThread& previousMain = Platform::current().mainThread();
@@ -241,20 +247,12 @@ int runSpeakCommand(const std::vector<std::string>& args) {
          [&report](const ConversionReport& r) { report = r; },
          {}});
 
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {};
-    struct sigaction oldTerm {};
-    ::sigaction(SIGINT, &action, &oldInt);
-    ::sigaction(SIGTERM, &action, &oldTerm);
-    g_interrupted = 0;
-    queue.enqueue({book, speech, mode.value_or(preferredMode(defaults, book->fileType().value_or(""))), folder});
+    queue.enqueue({book, speech, choice.mode.value_or(preferredMode(defaults, book->fileType().value_or(""))), folder});
     bool cancelled = false;
     // Progress arrives many times a second while a file is spoken, so an
     // interrupt is seen quickly.
     loop.runUntil([&] {
-        if (g_interrupted && !cancelled) {
+        if (interrupt.interrupted() && !cancelled) {
             cancelled = true;
             queue.cancel();
         }
@@ -262,13 +260,75 @@ int runSpeakCommand(const std::vector<std::string>& args) {
     });
     queue.waitUntilIdle();
     queue.clearListener(listener);
-    ::sigaction(SIGINT, &oldInt, nullptr);
-    ::sigaction(SIGTERM, &oldTerm, nullptr);
     Platform::current().setMainThread(&previousMain);
+    spoken.report = std::move(*report);
+    spoken.spoke = true;
 
-    if (json) {
+    if (spoken.report.outcome == ConversionOutcome::Cancelled) {
+        std::fprintf(stderr, "%squarrow-cli: %s: interrupted; the unfinished file was removed\n", tty ? "\n" : "",
+                     command.c_str());
+        spoken.status = kInterrupted;
+    } else if (spoken.report.outcome != ConversionOutcome::Done) {
+        std::string why = conversionAlertText(spoken.report);
+        if (!spoken.report.detail.empty() && why != spoken.report.detail) {
+            why += " (" + spoken.report.detail + ")";
+        }
+        std::fprintf(stderr, "quarrow-cli: %s: %s: %s\n", command.c_str(), file.c_str(), why.c_str());
+        spoken.status = kFailed;
+    } else {
+        spoken.status = 0;
+    }
+    return spoken;
+}
+
+const char* conversionOutcomeName(ConversionOutcome outcome) {
+    return outcomeName(outcome);
+}
+
+int runSpeakCommand(const std::vector<std::string>& args) {
+    std::optional<std::string> file;
+    std::optional<std::string> to;
+    SpeechChoice choice;
+    bool json = false;
+    bool listing = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const int taken = takeSpeechOption("speak", args, i, choice);
+        if (taken < 0) {
+            return -taken;
+        }
+        if (taken > 0) {
+            continue;
+        }
+        if (arg == "--to") {
+            if (i + 1 >= args.size()) {
+                return usageError(arg + " needs a value");
+            }
+            to = argumentPath(args[++i]);
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--voices") {
+            listing = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usageError("unknown option " + arg);
+        } else if (file) {
+            return usageError("one book at a time");
+        } else {
+            file = argumentPath(arg);
+        }
+    }
+    if (listing) {
+        return listVoices(json);
+    }
+    if (!file) {
+        return usageError("which book? give its file");
+    }
+    const std::string folder = to ? *to : audioBookFolder(documentsFolder(Platform::current().host().homeFolder()));
+    const InterruptWatch interrupt;
+    const SpokenBook spoken = speakBookFile("speak", *file, choice, folder, interrupt);
+    if (json && spoken.spoke) {
         std::string files;
-        for (const auto& f : report->files) {
+        for (const auto& f : spoken.report.files) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.3f", f->seconds());
             files += std::string(files.empty() ? "" : ", ") + "{\"path\": " + jsonPath(f->audioPath()) +
@@ -277,22 +337,10 @@ int runSpeakCommand(const std::vector<std::string>& args) {
         }
         std::printf("{\"book\": %s, \"voice\": %s, \"rate\": %d, \"volume\": %d, "
                     "\"outcome\": \"%s\", \"files\": [%s]}\n",
-                    jsonPath(*file).c_str(), jsonString(speech.voice).c_str(), rate, volume,
-                    outcomeName(report->outcome), files.c_str());
+                    jsonPath(*file).c_str(), jsonString(spoken.speech.voice).c_str(), choice.rate, choice.volume,
+                    outcomeName(spoken.report.outcome), files.c_str());
     }
-    if (report->outcome == ConversionOutcome::Cancelled) {
-        std::fprintf(stderr, "%squarrow-cli: speak: interrupted; the unfinished file was removed\n", tty ? "\n" : "");
-        return kInterrupted;
-    }
-    if (report->outcome != ConversionOutcome::Done) {
-        std::string why = conversionAlertText(*report);
-        if (!report->detail.empty() && why != report->detail) {
-            why += " (" + report->detail + ")";
-        }
-        std::fprintf(stderr, "quarrow-cli: speak: %s: %s\n", file->c_str(), why.c_str());
-        return kFailed;
-    }
-    return 0;
+    return spoken.status;
 }
 
 } // namespace quarrow::cli
