@@ -32,7 +32,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Depends: comes from the libraries the programs link (dpkg-shlibdeps); what they run is added here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, ffmpeg")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libimobiledevice-utils")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -9,7 +9,7 @@ PACKAGES="build-essential cmake pkg-config git
     libsqlite3-dev libplist-dev libssl-dev libminizip-dev zlib1g-dev libgtest-dev
     libexpat1-dev libpoppler-cpp-dev poppler-utils unzip
     libprotobuf-dev protobuf-compiler
-    libespeak-ng-dev espeak-ng-data espeak-ng libsndfile1-dev
+    libespeak-ng-dev espeak-ng-data espeak-ng libsndfile1-dev ffmpeg
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev qt6-multimedia-dev
     fonts-dejavu-core xdg-utils
     desktop-file-utils appstream groff-base file dpkg-dev
