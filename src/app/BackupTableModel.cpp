@@ -42,7 +42,8 @@ QVariant BackupTableModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole) {
         if (node->bEncrypted()) {
-            return textOf(node->backUpFilePath()) + "\n" + QString::fromUtf8(kEncryptedBackupMessage);
+            return textOf(node->backUpFilePath()) + "\n" +
+                   QStringLiteral("Encrypted: its password is asked for when it is scanned.");
         }
         return textOf(node->backUpFilePath());
     }

@@ -4,6 +4,7 @@
 #include "BackupTableModel.h"
 #include "PRImageAndTextCell.h"
 #include "PRResultViewController.h"
+#include "PasswordSheet.h"
 #include "QuarrowAppDelegate.h"
 
 #include "discovery/BackupFiles.h"
@@ -17,6 +18,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -61,7 +63,11 @@ RecoveryPage::RecoveryPage(RecoverySession& session, QuarrowAppDelegate& shell, 
     buildMainView();
 }
 
-RecoveryPage::~RecoveryPage() = default;
+RecoveryPage::~RecoveryPage() {
+    if (unlockThread_.joinable()) {
+        unlockThread_.join();
+    }
+}
 
 void RecoveryPage::buildMainView() {
     mainView_ = new QWidget(this);
@@ -330,19 +336,83 @@ void RecoveryPage::actScanIOSBackupFile() {
     if (row >= deviceController_.arrangedObjects().size()) {
         return;
     }
-    if (deviceController_.arrangedObjects()[row]->bEncrypted()) {
-        // Its files are ciphertext: say so, rather than scan and show an empty result.
-        AlertRequest alert;
-        alert.messageText = kEncryptedBackupMessage;
-        alert.informativeText = localizedString(
-            "Turn encryption off for this device (for example with \"idevicebackup2 encryption off PASSWORD\"), "
-            "make a new backup, and scan that one.");
-        alert.buttons = {localizedString(" Ok ")};
-        Platform::current().alerts().runModal(alert);
+    const PRIOSDeviceNodePtr node = deviceController_.arrangedObjects()[row];
+    if (node && node->bEncrypted()) {
+        unlockThenScan(node);
         return;
     }
-    prepareResultView(deviceController_.arrangedObjects()[row]);
+    prepareResultView(node);
     ScanIOSBackFile(currentNode_->backUpFilePath().value_or(std::string()));
+}
+
+namespace {
+
+// The platform's password request, with the "Unlocking…" sheet put away before each question (a
+// wrong password is asked again after a derivation).
+class SheetAwarePasswords : public PasswordRequest {
+public:
+    SheetAwarePasswords(PasswordRequest& inner, UnlockingSheet* sheet) : inner_(inner), sheet_(sheet) {}
+    std::optional<Secret> requestPassword(const PasswordPrompt& prompt) override {
+        Platform::current().mainThread().runAndWait([this] {
+            if (sheet_) {
+                sheet_->close();
+            }
+        });
+        return inner_.requestPassword(prompt);
+    }
+
+private:
+    PasswordRequest& inner_;
+    QPointer<UnlockingSheet> sheet_;
+};
+
+} // namespace
+
+void RecoveryPage::unlockThenScan(const PRIOSDeviceNodePtr& node) {
+    if (unlocking_) {
+        return;
+    }
+    unlocking_ = true;
+    if (unlockThread_.joinable()) {
+        unlockThread_.join();
+    }
+    if (!unlockingSheet_) {
+        unlockingSheet_ = new UnlockingSheet(this);
+    }
+    const std::string folder = node->backUpFilePath().value_or(std::string());
+    const std::string name = node->strDeviceName().value_or(std::string());
+    // The keys take seconds to derive: a worker does it, and the password sheet is shown on this
+    // thread on the worker's behalf.
+    unlockThread_ = std::thread([this, node, folder, name] {
+        SheetAwarePasswords passwords(Platform::current().passwords(), unlockingSheet_);
+        const UnlockResult result = unlockBackup(folder, name, passwords, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { unlockingSheet_->showUnlocking(); }, Qt::QueuedConnection);
+        });
+        QMetaObject::invokeMethod(
+            this, [this, node, result] { unlockFinished(node, result); }, Qt::QueuedConnection);
+    });
+}
+
+void RecoveryPage::unlockFinished(const PRIOSDeviceNodePtr& node, const UnlockResult& result) {
+    if (unlockThread_.joinable()) {
+        unlockThread_.join();
+    }
+    unlocking_ = false;
+    unlockingSheet_->close();
+    switch (result.status) {
+    case UnlockStatus::Unlocked:
+        prepareResultView(node);
+        ScanIOSBackFile(node->backUpFilePath().value_or(std::string()), result.unlocked);
+        break;
+    case UnlockStatus::NoPassword:
+    case UnlockStatus::WrongPassword:
+        break; // the person cancelled the password sheet
+    case UnlockStatus::NoKeyBag:
+    case UnlockStatus::Damaged:
+        Platform::current().alerts().runModal({unlockMessage(result.status), "", {localizedString(" Ok ")}});
+        break;
+    }
 }
 
 void RecoveryPage::prepareResultView(const PRIOSDeviceNodePtr& node) {
@@ -355,13 +425,13 @@ void RecoveryPage::prepareResultView(const PRIOSDeviceNodePtr& node) {
     showResultView();
 }
 
-void RecoveryPage::ScanIOSBackFile(const std::string& path) {
+void RecoveryPage::ScanIOSBackFile(const std::string& path, std::shared_ptr<const UnlockedBackup> unlocked) {
     // The worker ends on its own thread; the run is let go on this one.
     session_.onScanWorkerDone = [this] {
         QMetaObject::invokeMethod(
             this, [this] { session_.releaseScan(); }, Qt::QueuedConnection);
     };
-    session_.startScan(path);
+    session_.startScan(path, std::move(unlocked));
 }
 
 bool RecoveryPage::isScanRunning() const {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "discovery/BackupUnlock.h"
 #include "discovery/PRIOSDeviceController.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 class QLabel;
 class QPushButton;
@@ -21,6 +24,7 @@ namespace quarrow::app {
 class BackupTableModel;
 class PRResultViewController;
 class QuarrowAppDelegate;
+class UnlockingSheet;
 struct AppOptions;
 
 // The recovery job's page in the main window: the backup list, and the result view once a scan
@@ -63,7 +67,13 @@ public:
     // Steps of a scan start before the worker: keeps the record, readies the session, resizes the
     // page and swaps the backup list for the result view.
     void prepareResultView(const PRIOSDeviceNodePtr& node);
-    void ScanIOSBackFile(const std::string& path);
+    // `unlocked`: the keys of an encrypted backup, unlocked before the scan.
+    void ScanIOSBackFile(const std::string& path, std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
+    // An encrypted backup is unlocked before its scan, on a worker: the password is asked through
+    // Platform's password request (the password sheet), "Unlocking…" shows while the keys are
+    // derived, and a wrong password is asked again. Then the scan starts; cancelled, nothing happens.
+    bool isUnlocking() const { return unlocking_; }
+    UnlockingSheet* unlockingSheet() const { return unlockingSheet_; }
     void showResultView();
     bool isScanRunning() const;
     PRIOSDeviceNodePtr currentNode() const { return currentNode_; }
@@ -111,6 +121,12 @@ private:
 
     PRIOSDeviceNodePtr currentNode_;
     bool currentNodeIsiOS6Version_ = false;
+
+    void unlockThenScan(const PRIOSDeviceNodePtr& node);
+    void unlockFinished(const PRIOSDeviceNodePtr& node, const UnlockResult& result);
+    UnlockingSheet* unlockingSheet_ = nullptr;
+    bool unlocking_ = false;
+    std::thread unlockThread_;
 };
 
 } // namespace quarrow::app

@@ -1,6 +1,7 @@
 #include "AppPaths.h"
 #include "AppStyle.h"
 #include "MainWindow.h"
+#include "PasswordSheet.h"
 #include "QtPlatform.h"
 #include "QuarrowAppDelegate.h"
 
@@ -79,12 +80,14 @@ int main(int argc, char** argv) {
     FileUserDefaults defaults(FileUserDefaults::defaultPath(host.homeFolder()));
     app::QtMainThread mainThread;
     app::QtAlertPresenter alerts;
+    app::QtPasswordRequest passwords;
     app::QtWorkspace workspace;
     Platform& platform = Platform::current();
     platform.setHost(&host);
     platform.setDefaults(&defaults);
     platform.setMainThread(&mainThread);
     platform.setAlerts(&alerts);
+    platform.setPasswords(&passwords);
     platform.setWorkspace(&workspace);
 
     int rc = 0;
@@ -97,11 +100,13 @@ int main(int argc, char** argv) {
         }
         app::QuarrowAppDelegate delegate(options);
         alerts.setWindow(delegate.window());
+        passwords.setWindow(delegate.window());
         delegate.awakeFromNib();
         delegate.window()->show();
         delegate.applicationDidFinishLaunching();
         rc = QApplication::exec();
     }
+    platform.setPasswords(nullptr);
     platform.setWorkspace(nullptr);
     platform.setAlerts(nullptr);
     platform.setMainThread(nullptr);

@@ -9,6 +9,7 @@
 #include "ScanProgress.h"
 #include "SpeakCommand.h"
 #include "discovery/BackupFiles.h"
+#include "discovery/BackupUnlock.h"
 #include "discovery/PRIOSDeviceController.h"
 #include "platform/Platform.h"
 #include "platform/TextEscapes.h"
@@ -236,9 +237,14 @@ int commandScan(const std::vector<std::string>& args) {
     ScanOutput output = ScanOutput::Readable;
     bool showProgress = false;
     std::optional<Edition> edition;
+    std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--json") {
+        if (const auto read = readPasswordFileOption(args, i, passwordFile); read != PasswordFileOption::NotOne) {
+            if (read == PasswordFileOption::Bad) {
+                return usageError("--password-file needs a file, or - for standard input");
+            }
+        } else if (arg == "--json") {
             output = ScanOutput::Json;
         } else if (arg == "--progress") {
             showProgress = true;
@@ -262,7 +268,8 @@ int commandScan(const std::vector<std::string>& args) {
     if (!isFolder(*folder)) {
         return usageError("not a folder: " + *folder);
     }
-    if (const int refused = refuseUnreadableBackup(*folder)) {
+    std::shared_ptr<const UnlockedBackup> unlocked;
+    if (const int refused = unlockForScan(*folder, passwordFile, unlocked)) {
         return refused;
     }
     NotificationCenter& nc = Platform::current().notificationCenter();
@@ -277,11 +284,11 @@ int commandScan(const std::vector<std::string>& args) {
                 display.show(*value);
             }
         });
-        session.runScan(*folder, &progress);
+        session.runScan(*folder, &progress, unlocked);
         nc.removeObserver(token);
         display.finish();
     } else {
-        session.runScan(*folder, &progress);
+        session.runScan(*folder, &progress, unlocked);
     }
     const ResultCounters& c = session.collection().counters();
 
@@ -314,12 +321,42 @@ void printUsage(std::FILE* out) {
     std::fputs(overviewText().c_str(), out);
 }
 
-int refuseUnreadableBackup(const std::string& backupFolder) {
-    if (BackupFiles::isEncrypted(backupFolder)) {
-        std::fprintf(stderr, "quarrow-cli: %s: %s\n", terminalText(backupFolder).c_str(), kEncryptedBackupMessage);
-        return kUnreadableBackup;
+int unlockForScan(const std::string& backupFolder, const std::optional<std::string>& passwordFile,
+                  std::shared_ptr<const UnlockedBackup>& unlocked) {
+    unlocked.reset();
+    if (!BackupFiles::isEncrypted(backupFolder)) {
+        return 0;
     }
+    const auto refuse = [&backupFolder](const std::string& why) {
+        std::fprintf(stderr, "quarrow-cli: %s: %s\n", terminalText(backupFolder).c_str(), why.c_str());
+        return kUnreadableBackup;
+    };
+    if (!passwordFile) {
+        return refuse(std::string(kEncryptedNoPasswordMessage) +
+                      " Give it with --password-file FILE (- for standard input).");
+    }
+    FilePasswordRequest request(*passwordFile);
+    const UnlockResult result = unlockBackup(backupFolder, {}, request, [] {
+        std::fputs("Unlocking\u2026\n", stderr);
+        std::fflush(stderr);
+    });
+    if (result.status != UnlockStatus::Unlocked) {
+        return refuse(unlockMessage(result.status));
+    }
+    unlocked = result.unlocked;
     return 0;
+}
+
+PasswordFileOption readPasswordFileOption(const std::vector<std::string>& args, std::size_t& i,
+                                          std::optional<std::string>& passwordFile) {
+    if (args[i] != "--password-file") {
+        return PasswordFileOption::NotOne;
+    }
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+        return PasswordFileOption::Bad;
+    }
+    passwordFile = args[++i] == "-" ? std::string("-") : argumentPath(args[i]);
+    return PasswordFileOption::Read;
 }
 
 std::optional<Edition> editionNamed(const std::string& name) {

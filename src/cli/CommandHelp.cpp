@@ -24,7 +24,7 @@ const std::vector<CommandHelp> kCommands = {
      "(files in two-digit folders, listed in Manifest.db) as well as older ones. The backup time is the one "
      "the device recorded (Info.plist's \"Last Backup Date\"), so a copied backup keeps its day; a device "
      "type the program does not know is shown by its product type (iPhone15,2). An encrypted backup is "
-     "listed and marked; it cannot be scanned yet.\n\n"
+     "listed and marked; scan and export read it with its password (--password-file).\n\n"
      "A folder is a backup when it holds at least two entries and an Info.plist or a Manifest.plist whose "
      "root is a dictionary. Folders that are not backups, and damaged or hostile property lists, are passed "
      "over with a line on standard error.",
@@ -38,7 +38,7 @@ const std::vector<CommandHelp> kCommands = {
      "0 when the root was looked at (also when it holds no backup); 2 for bad usage.",
      "quarrow-cli backups --root ~/Backups --json"},
     {"scan",
-     "BACKUP_FOLDER [--json | --summary] [--progress] [--all | --edition notes|full]",
+     "BACKUP_FOLDER [--json | --summary] [--progress] [--all | --edition notes|full] [--password-file FILE]",
      "scan one backup for existing and deleted notes, or with --all for every category",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
@@ -57,8 +57,14 @@ const std::vector<CommandHelp> kCommands = {
      "addresses and home pages, the messages with the name of each sender found through the contacts, the "
      "call history, and the notes. The text output then lists each category under its own heading.\n\n"
      "A folder without a notes database, or with a damaged one, is scanned like any other: log lines on "
-     "standard error, exit status 0. An encrypted backup is not scanned: one line on standard error says so, "
-     "exit status 3.",
+     "standard error, exit status 0.\n\n"
+     "An encrypted backup (\"Encrypt local backup\", or idevicebackup2 encryption on) is read with its "
+     "password, given with --password-file. Unlocking takes a few seconds (\"Unlocking…\" on standard "
+     "error); then only the databases the scanners read are decrypted, into the private work folder under "
+     "$XDG_CACHE_HOME/quarrow, which is removed when the scan ends or is interrupted. Nothing decrypted is "
+     "written next to the backup, and the password is neither logged nor kept. Without a password, or with a "
+     "wrong one, the scan stops with one line on standard error and exit status 3. A file that cannot be "
+     "decrypted (damaged, or of a protection class the backup holds no key for) is logged and skipped.",
      {{"--json", "", ArgumentKind::None,
        "print one JSON object: \"backup\", \"progress\" (the progress values posted), \"BackUpFilesNum\", "
        "\"deleteeFilesNum\" and \"Notes\", a list of objects with noteTitle, noteContent, noteDate, uid and "
@@ -80,12 +86,15 @@ const std::vector<CommandHelp> kCommands = {
        "\"CallHistory\")."},
       {"--all", "", ArgumentKind::None,
        "scan every category, the same as --edition full; the application's preference \"Scan every category\" "
-       "does the same."}},
+       "does the same."},
+      {"--password-file", "FILE", ArgumentKind::File,
+       "the password of an encrypted backup: the first line of FILE, or of standard input for -."}},
      "0 when the folder was scanned; 2 for bad usage or a BACKUP_FOLDER that is not a folder; 3 when the "
-     "backup is encrypted.",
+     "backup is encrypted and no password, or a wrong one, was given.",
      "quarrow-cli scan --progress ~/Backups/0123456789abcdef0123456789abcdef01234567"},
     {"export",
-     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--all | --edition notes|full]",
+     "BACKUP_FOLDER --to DIR [--deleted-only] [--category NAME ...] [--all | --edition notes|full] "
+     "[--password-file FILE]",
      "export the records of one backup into a folder",
      "BACKUP_FOLDER",
      ArgumentKind::Folder,
@@ -105,9 +114,12 @@ const std::vector<CommandHelp> kCommands = {
        "or join names with commas. Without it, every category is ticked. Naming a category that the notes "
        "edition does not scan, without --all or --edition, scans every category."},
       {"--edition", "NAME", ArgumentKind::Edition, "which scanners the scan runs, as for scan: notes or full."},
-      {"--all", "", ArgumentKind::None, "scan every category, the same as --edition full."}},
+      {"--all", "", ArgumentKind::None, "scan every category, the same as --edition full."},
+      {"--password-file", "FILE", ArgumentKind::File,
+       "the password of an encrypted backup, as for scan: the first line of FILE, or of standard input for -."}},
      "0 when everything was written; 1 when something could not be written (each failure is listed on "
-     "standard error); 2 for bad usage or a backup that is not a folder; 3 when the backup is encrypted.",
+     "standard error); 2 for bad usage or a backup that is not a folder; 3 when the backup is encrypted and "
+     "no password, or a wrong one, was given.",
      "quarrow-cli export ~/Backups/0123456789abcdef0123456789abcdef01234567 --to ~/Recovered --category Notes"},
     {"book",
      "info FILE [--json] | text FILE [--chapter N | --page N] | list [--json] | import FILE... [--json] | "

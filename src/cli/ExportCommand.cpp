@@ -27,6 +27,7 @@ struct Options {
     std::optional<Edition> edition;
     // Whether --category named the categories (else every category is ticked).
     bool categoriesNamed = false;
+    std::optional<std::string> passwordFile;
 };
 
 int usageError(const std::string& message) {
@@ -49,6 +50,11 @@ int parse(const std::vector<std::string>& args, Options& options) {
             }
             options.exportFolder = argumentPath(args[++i]);
             haveTarget = true;
+        } else if (const auto read = readPasswordFileOption(args, i, options.passwordFile);
+                   read != PasswordFileOption::NotOne) {
+            if (read == PasswordFileOption::Bad) {
+                return usageError("--password-file needs a file, or - for standard input");
+            }
         } else if (arg == "--deleted-only") {
             options.deletedOnly = true;
         } else if (const auto read = readEditionOption(args, i, options.edition); read != EditionOption::NotOne) {
@@ -153,7 +159,8 @@ int runExportCommand(const std::vector<std::string>& args) {
     if (!isFolder(options.backupFolder)) {
         return usageError("not a folder: " + options.backupFolder);
     }
-    if (const int refused = refuseUnreadableBackup(options.backupFolder)) {
+    std::shared_ptr<const UnlockedBackup> unlocked;
+    if (const int refused = unlockForScan(options.backupFolder, options.passwordFile, unlocked)) {
         return refused;
     }
     if (exists(options.exportFolder) && !isFolder(options.exportFolder)) {
@@ -166,7 +173,7 @@ int runExportCommand(const std::vector<std::string>& args) {
 
     RecoverySession session(Platform::current().notificationCenter());
     session.setEdition(exportEdition(options));
-    if (!session.runScan(options.backupFolder)) {
+    if (!session.runScan(options.backupFolder, nullptr, unlocked)) {
         return usageError("not a folder: " + options.backupFolder);
     }
     for (const Category c : options.categories) {

@@ -1,5 +1,7 @@
 #include "BackupFiles.h"
 
+#include "ArchivedFile.h"
+#include "BackupUnlock.h"
 #include "SqliteSource.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
@@ -8,10 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <openssl/evp.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quarrow {
 
@@ -22,7 +26,7 @@ namespace {
 // fileID is the SHA-1 of "<domain>-<relativePath>" and names the file <first two digits>/<fileID>;
 // flags say what the entry is. The primary key gives every lookup an index, whatever other indexes
 // the file has.
-constexpr const char* kLookup = "SELECT domain, relativePath, flags FROM Files WHERE fileID = ?1";
+constexpr const char* kLookup = "SELECT domain, relativePath, flags, file FROM Files WHERE fileID = ?1";
 constexpr std::int64_t kFlagRegularFile = 1;
 
 bool isFileID(std::string_view id) {
@@ -60,6 +64,10 @@ struct FinalizeStatement {
 struct BackupFiles::State {
     std::mutex mutex;
     SqliteSource* source = nullptr;
+    std::shared_ptr<const UnlockedBackup> unlocked;
+    // Decrypted copies in the source's work folder, by file ID; nothing for a file that could not be
+    // decrypted (logged once).
+    std::map<std::string, std::optional<std::string>, std::less<>> decrypted;
 
     bool examined = false;
     BackupLayout layout = BackupLayout::Flat;
@@ -97,7 +105,14 @@ struct BackupFiles::State {
             ownSource = std::make_unique<SqliteSource>(*ownFolder);
             source = ownSource.get();
         }
-        const std::string path = folder + "/Manifest.db";
+        std::string path = folder + "/Manifest.db";
+        if (encrypted) {
+            std::optional<std::string> plain = decryptedManifest(path);
+            if (!plain) {
+                return nullptr;
+            }
+            path = std::move(*plain);
+        }
         manifest = source->open(path);
         if (!manifest) {
             systemLog("Manifest.db cannot be read; files are looked for by their names alone: " + path);
@@ -121,6 +136,49 @@ struct BackupFiles::State {
         return raw;
     }
 
+    // A fresh private file for decrypted bytes in the source's work folder, or nothing (logged).
+    std::optional<std::string> privateTarget(const std::string& name) {
+        const std::optional<std::string> work = source->workFolder().path();
+        if (!work) {
+            return std::nullopt;
+        }
+        std::string target = *work + "/decrypted-" + name;
+        ::unlink(target.c_str()); // an earlier lookup's copy, forgotten by close()
+        return target;
+    }
+
+    // Manifest.db decrypted into the work folder (or where it lies, when the backup keeps it plain).
+    std::optional<std::string> decryptedManifest(const std::string& path) {
+        if (!unlocked->manifestKey) {
+            return path; // before iOS 10.2 only the files were encrypted
+        }
+        const std::optional<std::string> target = privateTarget("Manifest.db");
+        if (!target || decryptManifest(*unlocked, path, *target).status != DecryptStatus::Decrypted) {
+            systemLog("Manifest.db of the encrypted backup cannot be decrypted: " + path);
+            return std::nullopt;
+        }
+        return target;
+    }
+
+    // The file decrypted into the work folder with the key of its Manifest.db record, made once.
+    std::optional<std::string> decryptedFile(std::string_view id, const std::string& path, std::string_view record) {
+        if (const auto known = decrypted.find(id); known != decrypted.end()) {
+            return known->second;
+        }
+        std::optional<std::string> result;
+        std::string problem;
+        const std::optional<ArchivedFile> archived = readArchivedFile(record, problem);
+        if (!archived) {
+            systemLog("Manifest.db record of " + std::string(id) + " cannot be read (" + problem + "); not read");
+        } else if (auto target = privateTarget(std::string(id))) {
+            if (decryptBackupFile(*unlocked, *archived, path, *target).status == DecryptStatus::Decrypted) {
+                result = std::move(*target);
+            }
+        }
+        decrypted.emplace(std::string(id), result);
+        return result;
+    }
+
     void countReads() {
         if (!manifest) {
             return;
@@ -134,9 +192,10 @@ struct BackupFiles::State {
     }
 };
 
-BackupFiles::BackupFiles(std::string backupFolder, SqliteSource* source)
+BackupFiles::BackupFiles(std::string backupFolder, SqliteSource* source, std::shared_ptr<const UnlockedBackup> unlocked)
     : folder_(std::move(backupFolder)), state_(std::make_unique<State>()) {
     state_->source = source;
+    state_->unlocked = std::move(unlocked);
 }
 
 BackupFiles::~BackupFiles() = default;
@@ -193,7 +252,7 @@ std::optional<std::string> BackupFiles::locateFile(std::string_view id, const De
     State& state = *state_;
     const std::lock_guard lock(state.mutex);
     state.examine(folder_);
-    if (state.encrypted) {
+    if (state.encrypted && (!state.unlocked || state.layout == BackupLayout::Flat)) {
         if (!state.encryptionLogged) {
             state.encryptionLogged = true;
             systemLog("Backup is encrypted; its files cannot be read without its password: " + folder_);
@@ -212,13 +271,15 @@ std::optional<std::string> BackupFiles::locateFile(std::string_view id, const De
     path.append(id.substr(0, 2)).append("/").append(id);
     sqlite3_stmt* lookup = state.lookupStatement(folder_);
     if (!lookup) {
-        return exists(path) ? std::optional(path) : std::nullopt;
+        // Without its manifest an encrypted backup's files have no keys.
+        return !state.encrypted && exists(path) ? std::optional(path) : std::nullopt;
     }
     ++state.reads.lookups;
     sqlite3_reset(lookup);
     sqlite3_bind_text(lookup, 1, id.data(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
     const int rc = sqlite3_step(lookup);
     bool listed = false;
+    std::string record; // the file's MBFile record, for its key
     if (rc == SQLITE_ROW) {
         const bool sameFile =
             !file || (columnText(lookup, 0) == file->domain && columnText(lookup, 1) == file->relativePath);
@@ -228,6 +289,10 @@ std::optional<std::string> BackupFiles::locateFile(std::string_view id, const De
             systemLog("Manifest.db lists " + std::string(id) + " as something other than a file; not read");
         } else {
             listed = true;
+            if (state.encrypted) {
+                const auto* blob = static_cast<const char*>(sqlite3_column_blob(lookup, 3));
+                record.assign(blob ? blob : "", blob ? static_cast<std::size_t>(sqlite3_column_bytes(lookup, 3)) : 0);
+            }
         }
     } else if (rc != SQLITE_DONE) {
         systemLog("Manifest.db lookup failed: " + std::string(sqlite3_errmsg(state.manifest.get())));
@@ -240,6 +305,9 @@ std::optional<std::string> BackupFiles::locateFile(std::string_view id, const De
     if (!exists(path)) {
         systemLog("Manifest.db lists a file the backup does not hold: " + path);
         return std::nullopt;
+    }
+    if (state.encrypted) {
+        return state.decryptedFile(id, path, record);
     }
     return path;
 }
@@ -274,6 +342,7 @@ void BackupFiles::close() {
     state_->lookup.reset();
     state_->manifest.reset();
     state_->manifestTried = false;
+    state_->decrypted.clear();
 }
 
 } // namespace quarrow

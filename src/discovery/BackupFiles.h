@@ -47,9 +47,7 @@ struct LocatedFile {
 };
 
 class SqliteSource;
-
-// What the front ends say when asked to scan an encrypted backup.
-inline constexpr const char* kEncryptedBackupMessage = "This backup is encrypted and cannot be read yet.";
+struct UnlockedBackup;
 
 // How a backup lays its files out.
 enum class BackupLayout {
@@ -73,13 +71,21 @@ struct ManifestReads {
 // first lookup, through the SQLite source (read in place, or a private folded copy), and every
 // lookup runs one prepared statement on its file-ID key: a manifest of hundreds of thousands of
 // rows is never read whole. When Manifest.db cannot be read, files are looked for under their
-// names alone (logged). An encrypted backup's files are unreadable without its password: lookups
-// find nothing (logged once), and the front ends refuse such a scan before it starts.
+// names alone (logged).
+//
+// An encrypted backup is read with the keys its password unlocked (see BackupUnlock.h): Manifest.db
+// and then each file a scanner asks for are decrypted on request, once per object, into the work
+// folder of the SQLite source (a private 0700 folder that goes with the scan, on interrupt too), and
+// the lookups answer those decrypted copies; nothing decrypted is ever written next to the backup.
+// A file that cannot be decrypted (no class key, truncated, bad padding) is logged and not found.
+// Without the keys an encrypted backup's lookups find nothing (logged once).
 class BackupFiles {
 public:
     // `source` opens Manifest.db; without one the object opens it through a source and work folder
     // of its own.
-    explicit BackupFiles(std::string backupFolder, SqliteSource* source = nullptr);
+    // `unlocked`: the keys of an encrypted backup, when its password has been given.
+    explicit BackupFiles(std::string backupFolder, SqliteSource* source = nullptr,
+                         std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
     ~BackupFiles();
     BackupFiles(BackupFiles&&) noexcept;
     BackupFiles& operator=(BackupFiles&&) noexcept;
@@ -111,7 +117,8 @@ public:
 
     // What the manifest lookups have read so far (all zero in the flat layout).
     ManifestReads manifestReads() const;
-    // Closes Manifest.db (when its private copy is about to go); a later lookup opens it again.
+    // Closes Manifest.db and forgets the decrypted copies (when the work folder holding them is about
+    // to go); a later lookup opens and decrypts again.
     void close();
 
 private:

@@ -104,7 +104,7 @@ UnlockResult unlockBackup(const std::string& folder, const std::string& backupNa
             return result;
         }
         if (unlocked == BackupKeys::Unlock::WrongPassword) {
-            systemLog("Encrypted backup is not unlocked: wrong password: " + folder);
+            // Not logged: the front end says so in its one line, or asks again.
             prompt.afterWrongPassword = true;
             continue;
         }

@@ -35,7 +35,7 @@ void RecoverySession::prepareScan() {
     collection_.showView();
 }
 
-bool RecoverySession::startScan(const std::string& backupFolder) {
+bool RecoverySession::startScan(const std::string& backupFolder, std::shared_ptr<const UnlockedBackup> unlocked) {
     if (isScanning()) {
         return false;
     }
@@ -50,7 +50,7 @@ bool RecoverySession::startScan(const std::string& backupFolder) {
             onScanWorkerDone();
         }
     };
-    scanRun_->ScanIOSBackFile(backupFolder);
+    scanRun_->ScanIOSBackFile(backupFolder, std::move(unlocked));
     return true;
 }
 
@@ -64,7 +64,8 @@ void RecoverySession::releaseScan() {
     }
 }
 
-bool RecoverySession::runScan(const std::string& backupFolder, std::vector<long long>* progress) {
+bool RecoverySession::runScan(const std::string& backupFolder, std::vector<long long>* progress,
+                              std::shared_ptr<const UnlockedBackup> unlocked) {
     if (!isFolder(backupFolder) || isScanning()) {
         return false;
     }
@@ -82,7 +83,7 @@ bool RecoverySession::runScan(const std::string& backupFolder, std::vector<long 
         });
     }
     wakeOnWorkerDone_ = [&loop] { loop.wake(); };
-    startScan(backupFolder);
+    startScan(backupFolder, std::move(unlocked));
     loop.runUntil([this] { return !isScanning(); });
     releaseScan();
     wakeOnWorkerDone_ = {};

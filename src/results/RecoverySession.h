@@ -16,6 +16,7 @@ namespace quarrow {
 class ExportOutput;
 class NotificationCenter;
 class ScanRun;
+struct UnlockedBackup;
 
 // One recovery job, the same object under both front ends: the scan of a backup with the chosen
 // edition's scanners, the records it reports (the result collection), and the export of the ticked
@@ -45,8 +46,9 @@ public:
     // which scanners() and categoriesRan() answer from now on. Does nothing while a scan runs.
     void prepareScan();
     // Readies a new scan and starts the edition's scanners on a worker. Answers false, changing
-    // nothing, while a scan is running.
-    bool startScan(const std::string& backupFolder);
+    // nothing, while a scan is running. An encrypted backup is read with `unlocked`, the keys that
+    // unlockBackup() made from its password (once per scan; the scan's lookups decrypt on request).
+    bool startScan(const std::string& backupFolder, std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
     // True from startScan until the worker has ended.
     bool isScanning() const;
     // Called on the scan's worker as it ends; a front end hops to its main thread and calls
@@ -57,7 +59,8 @@ public:
     // A whole scan on the calling thread, which serves the finish step from a small loop meanwhile
     // (for the command line and tests). Every progress value posted is appended to `progress`
     // when given. Answers false, scanning nothing, when the path is not a folder or a scan runs.
-    bool runScan(const std::string& backupFolder, std::vector<long long>* progress = nullptr);
+    bool runScan(const std::string& backupFolder, std::vector<long long>* progress = nullptr,
+                 std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
 
     // The scanners of the scan readied last, and the categories they report into: the result view
     // enables exactly these.

@@ -2,8 +2,9 @@
 
 namespace quarrow {
 
-ScanContext::ScanContext(NotificationCenter& center, std::string backupFolder)
-    : nc(center), files_(std::move(backupFolder), &sqlite) {}
+ScanContext::ScanContext(NotificationCenter& center, std::string backupFolder,
+                         std::shared_ptr<const UnlockedBackup> unlocked)
+    : nc(center), unlocked_(std::move(unlocked)), files_(std::move(backupFolder), &sqlite, unlocked_) {}
 
 ScanContext::~ScanContext() {
     removeSomeArray();
@@ -11,7 +12,7 @@ ScanContext::~ScanContext() {
 
 const BackupFiles& ScanContext::filesFor(const std::string& backupFolder) {
     if (files_.folder() != backupFolder) {
-        files_ = BackupFiles(backupFolder, &sqlite);
+        files_ = BackupFiles(backupFolder, &sqlite, unlocked_);
     }
     return files_;
 }

@@ -7,6 +7,7 @@
 #include "records/Records.h"
 #include "records/ValueHelpers.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ class NotificationCenter;
 // scan ends (or the process is interrupted).
 class ScanContext {
 public:
-    explicit ScanContext(NotificationCenter& nc, std::string backupFolder = {});
+    // `unlocked`: the keys of an encrypted backup, unlocked once for the whole scan.
+    explicit ScanContext(NotificationCenter& nc, std::string backupFolder = {},
+                         std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
     ~ScanContext();
     ScanContext(const ScanContext&) = delete;
     ScanContext& operator=(const ScanContext&) = delete;
@@ -53,6 +56,7 @@ public:
     void removeSomeArray();
 
 private:
+    std::shared_ptr<const UnlockedBackup> unlocked_;
     BackupFiles files_;
 };
 

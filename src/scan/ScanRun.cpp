@@ -11,11 +11,11 @@ ScanRun::~ScanRun() {
     join();
 }
 
-void ScanRun::ScanIOSBackFile(const std::string& backupFolder) {
+void ScanRun::ScanIOSBackFile(const std::string& backupFolder, std::shared_ptr<const UnlockedBackup> unlocked) {
     if (scanBackFileThreader_.joinable() || finished_) {
         return;
     }
-    context_ = std::make_unique<ScanContext>(nc_, backupFolder);
+    context_ = std::make_unique<ScanContext>(nc_, backupFolder, std::move(unlocked));
     scanBackFileThreader_ = std::thread(&ScanRun::ScanIOSBackUpFilehand, this, backupFolder);
 }
 

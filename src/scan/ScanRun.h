@@ -13,6 +13,7 @@ namespace quarrow {
 
 class NotificationCenter;
 class ScanContext;
+struct UnlockedBackup;
 
 // One run of the scanners over one backup folder, on a worker thread of its own. The scanners run
 // one after another and report through the notification centre; then the run calls
@@ -27,8 +28,9 @@ public:
     ScanRun(const ScanRun&) = delete;
     ScanRun& operator=(const ScanRun&) = delete;
 
-    // Creates the working lists and starts the worker. A run is started once.
-    void ScanIOSBackFile(const std::string& backupFolder);
+    // Creates the working lists and starts the worker. A run is started once. `unlocked`: the keys of
+    // an encrypted backup.
+    void ScanIOSBackFile(const std::string& backupFolder, std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
 
     // True once the worker has freed its lists and is about to end.
     bool isFinished() const { return finished_.load(); }

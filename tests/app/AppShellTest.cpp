@@ -10,9 +10,11 @@
 #include "PRButton.h"
 #include "PRFeedBackView.h"
 #include "PRResultViewController.h"
+#include "PasswordSheet.h"
 #include "QuarrowAppDelegate.h"
 #include "RecoveryPage.h"
 
+#include "platform/WorkFolder.h"
 #include "results/CategoryView.h"
 #include "results/NoteText.h"
 #include "results/RecoverySession.h"
@@ -28,6 +30,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+
+#include "DeviceDb.h"
+#include "EncryptedBackup.h"
+#include "ModernBackup.h"
 
 #include <functional>
 #include <memory>
@@ -138,9 +144,10 @@ private slots:
         QCOMPARE(platform->alerts.alertsShown().size(), 1u);
     }
 
-    // An encrypted backup is listed with a lock; asking to scan it says why it cannot be read and
-    // starts nothing, rather than showing an empty result.
-    void anEncryptedBackupIsLockedAndRefusedWithAnAlert() {
+    // An encrypted backup is listed with a lock. The sample's Manifest.plist holds no key bag: asking
+    // to scan it says so, asks for no password and starts nothing, rather than showing an empty
+    // result.
+    void anEncryptedBackupIsLockedAndOneThatCannotBeUnlockedIsRefusedWithAnAlert() {
         recovery()->useSampleBackups();
         const auto& backups = recovery()->deviceController().arrangedObjects();
         const auto noah = std::find_if(backups.begin(), backups.end(), [](const auto& b) { return b->bEncrypted(); });
@@ -152,10 +159,13 @@ private slots:
         recovery()->diskTableView()->selectRow(row);
         const std::size_t before = platform->alerts.alertsShown().size();
         QTest::mouseClick(recovery()->button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
         QVERIFY(!recovery()->isScanRunning());
         QCOMPARE(windowSizes(), QList<QSize>(3, kHomeSize));
         QCOMPARE(platform->alerts.alertsShown().size(), before + 1);
-        QCOMPARE(shown(platform->alerts).last(), QString("This backup is encrypted and cannot be read yet. [ Ok ]"));
+        QCOMPARE(shown(platform->alerts).last(),
+                 QString("This backup is encrypted, but its Manifest.plist holds no key bag to unlock it. [ Ok ]"));
+        QVERIFY(platform->passwords.prompts().empty());
     }
 
     void scanFlowFromPickingABackupToTheNotesPane() {
@@ -191,6 +201,94 @@ private slots:
         auto* content = rv->findChild<QPlainTextEdit*>("noteContentView");
         QTest::keyClicks(content, "typed");
         QCOMPARE(content->toPlainText().toStdString(), visibleText(*notes[0]->noteContent()));
+    }
+
+    // An encrypted backup of today's layout with one note, alone in the backup root.
+    std::string makeEncryptedBackup() {
+        const std::string folder = root->path().toStdString() + "/00008120-0019644E3A78C01E";
+        const std::string notes = data.filePath("notes.sqlite").toStdString();
+        {
+            fixtures::NotesDbBuilder db(notes);
+            db.addNote({1, "Locker", "<div>Locker</div><div>code 2468</div>", 352803900, 352803900});
+        }
+        fixtures::ModernBackupBuilder b(folder);
+        fixtures::ModernDevice device;
+        device.name = "Noah's iPhone";
+        device.encrypted = true;
+        b.writePropertyLists(device);
+        b.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes);
+        b.writeManifest();
+        fixtures::encryptBackup(folder);
+        QFile::remove(QString::fromStdString(notes));
+        return folder;
+    }
+
+    void encryptedBackupAsksForItsPasswordAgainUntilItIsRight() {
+        makeEncryptedBackup();
+        platform->passwords.answerNext("hare");
+        platform->passwords.answerNext("tortoise");
+        recovery()->showIphoneDiskView();
+        recovery()->diskTableView()->selectRow(0);
+        QTest::mouseClick(recovery()->button(), Qt::LeftButton);
+        QVERIFY(recovery()->isUnlocking());
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
+        const auto prompts = platform->passwords.prompts();
+        QCOMPARE(prompts.size(), 2u);
+        QCOMPARE(prompts[0].backupName, std::string("Noah's iPhone"));
+        QVERIFY(!prompts[0].afterWrongPassword);
+        QVERIFY(prompts[1].afterWrongPassword);
+        const auto& notes = recovery()->resultViewController()->collection().noteArray();
+        QVERIFY(std::any_of(notes.begin(), notes.end(),
+                            [](const auto& n) { return n->noteTitle() == std::optional<std::string>("Locker"); }));
+        QVERIFY(!recovery()->unlockingSheet()->isVisible());
+        // The scan's decrypted copy went with its work folder.
+        const QString work = QString::fromStdString(WorkFolder::cacheRoot());
+        QVERIFY(QDir(work)
+                    .entryList({"scan-" + QString::number(QCoreApplication::applicationPid()) + "-*"},
+                               QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    }
+
+    void cancellingThePasswordScansNothing() {
+        makeEncryptedBackup();
+        recovery()->showIphoneDiskView();
+        recovery()->diskTableView()->selectRow(0);
+        recovery()->actScanIOSBackupFile(); // the script answers nothing: cancelled
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
+        QVERIFY(!recovery()->isScanRunning());
+        QCOMPARE(windowSizes(), QList<QSize>(3, kHomeSize));
+        QVERIFY(platform->alerts.alertsShown().empty());
+    }
+
+    void passwordSheetGivesWhatIsTypedAndSaysWhenTheLastWasWrong() {
+        app::QtPasswordRequest request;
+        request.setWindow(delegate->window());
+        bool wrongShown = false;
+        bool found = false;
+        QTimer::singleShot(50, this, [&] {
+            auto* sheet = delegate->window()->findChild<app::PasswordSheet*>("passwordSheet");
+            found = sheet != nullptr;
+            if (sheet) {
+                wrongShown = sheet->wrongPasswordLabel()->isVisible();
+                QTest::keyClicks(sheet->passwordField(), "tortoise");
+                QTest::mouseClick(sheet->unlockButton(), Qt::LeftButton);
+            }
+        });
+        const auto answer = request.requestPassword({"Noah's iPhone", "/backup", true});
+        QVERIFY(found);
+        QVERIFY(wrongShown);
+        QVERIFY(answer);
+        QCOMPARE(answer->view(), std::string_view("tortoise"));
+
+        QTimer::singleShot(50, this, [&] {
+            if (auto* sheet = delegate->window()->findChild<app::PasswordSheet*>("passwordSheet")) {
+                wrongShown = sheet->wrongPasswordLabel()->isVisible();
+                sheet->reject();
+            }
+        });
+        QVERIFY(!request.requestPassword({"Noah's iPhone", "/backup", false}));
+        QVERIFY(!wrongShown);
     }
 
     void ticksApplyToTheWholeSelectionAndSaveExportsThem() {

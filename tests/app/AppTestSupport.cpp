@@ -31,9 +31,11 @@ void install(Host* host, UserDefaults* defaults, AlertPresenter* alerts, MainThr
 PlatformScope::PlatformScope() {
     defaults.setString("FirstStartData", "YES");
     install(&host, &defaults, &alerts, &mainThread, &workspace);
+    Platform::current().setPasswords(&passwords);
 }
 
 PlatformScope::~PlatformScope() {
+    Platform::current().setPasswords(nullptr);
     install(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 

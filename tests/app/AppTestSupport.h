@@ -4,6 +4,7 @@
 
 #include "platform/Alerts.h"
 #include "platform/Host.h"
+#include "platform/PasswordRequest.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 
@@ -30,7 +31,7 @@ private:
     std::vector<std::string> opened_;
 };
 
-// Installs the GUI's main-thread hand-off with scripted alerts, in-memory defaults (first start
+// Installs the GUI's main-thread hand-off with scripted alerts and passwords, in-memory defaults (first start
 // already done) and a recording workspace for the life of the object; restores the defaults after.
 class PlatformScope {
 public:
@@ -40,6 +41,7 @@ public:
     PlatformScope& operator=(const PlatformScope&) = delete;
 
     ScriptedAlertPresenter alerts;
+    ScriptedPasswordRequest passwords;
     MemoryUserDefaults defaults;
     RecordingWorkspace workspace;
     app::QtMainThread mainThread;

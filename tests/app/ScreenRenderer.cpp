@@ -14,6 +14,7 @@
 #include "MainWindow.h"
 #include "PRButton.h"
 #include "PRResultViewController.h"
+#include "PasswordSheet.h"
 #include "PreferencesWindow.h"
 #include "QuarrowAppDelegate.h"
 #include "RecoveryPage.h"
@@ -30,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTableView>
 
@@ -292,6 +294,20 @@ int main(int argc, char** argv) {
         rv->buttonFor(category)->click();
         rv->tableFor(category)->selectRow(0);
         ok &= save(delegate->window(), out, name);
+    }
+
+    // An encrypted backup: its password sheet after a wrong password, and "Unlocking…" while the
+    // keys are derived.
+    {
+        app::PasswordSheet sheet({"Noah’s iPhone", "", true}, delegate->window());
+        sheet.passwordField()->setText("not this one");
+        sheet.show();
+        ok &= save(&sheet, out, "password");
+        sheet.close();
+        app::UnlockingSheet unlocking(delegate->window());
+        unlocking.show();
+        ok &= save(&unlocking, out, "unlocking");
+        unlocking.close();
     }
     return ok ? 0 : 1;
 }

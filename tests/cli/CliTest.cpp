@@ -1,4 +1,5 @@
 #include "DeviceDb.h"
+#include "EncryptedBackup.h"
 #include "ModernBackup.h"
 #include "cli/CommandHelp.h"
 #include "cli/ScanProgress.h"
@@ -156,15 +157,26 @@ TEST_F(Cli, FolderThatCannotBeWrittenIsReportedWithStatus1) {
     EXPECT_NE(r.err.find("/proc/quarrow-export-test/Note"), std::string::npos) << r.err;
 }
 
-// An encrypted backup is listed as such, and a scan or an export says in one line why it cannot
-// read it, with status 3: never an empty result that looks like a backup without notes.
-TEST_F(Cli, EncryptedBackupsAreListedAndRefusedWithStatus3) {
+// An encrypted backup is listed as such, and read with its password. Without one, with a wrong one,
+// or with a key bag that cannot be used, a scan or an export says so in one line, with status 3:
+// never an empty result that looks like a backup without notes.
+TEST_F(Cli, EncryptedBackupsAreReadWithTheirPasswordAndRefusedWithStatus3Without) {
     const std::string encrypted = dir.makeDir("Backup/00008120-0019644E3A78C01E");
+    {
+        fixtures::NotesDbBuilder db(dir.file("notes.sqlite"));
+        db.addNote({1, "Locker", "<div>Locker</div><div>code 2468</div>", 352803900, 352803900});
+    }
     fixtures::ModernBackupBuilder builder(encrypted);
     fixtures::ModernDevice device;
     device.encrypted = true;
     builder.writePropertyLists(device);
-    fixtures::writeFile(encrypted + "/Manifest.db", std::string(8192, '\x5a')); // ciphertext to us
+    builder.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", dir.file("notes.sqlite"));
+    ASSERT_TRUE(builder.writeManifest());
+    const std::string withStandIn = fixtures::readFile(encrypted + "/Manifest.plist"); // a key bag of 12 bytes
+    ASSERT_TRUE(fixtures::encryptBackup(encrypted));
+    fixtures::writeFile(dir.file("right"), "tortoise\n");
+    fixtures::writeFile(dir.file("wrong"), "hare\n");
+
     const auto listed = cli({"backups", "--json", "--root", root});
     ASSERT_EQ(listed.status, 0) << listed.err;
     const auto at = listed.out.find("\"backUpFilePath\": \"" + encrypted + "\"");
@@ -172,15 +184,41 @@ TEST_F(Cli, EncryptedBackupsAreListedAndRefusedWithStatus3) {
     const std::string entry = listed.out.substr(at, listed.out.find('\n', at) - at);
     EXPECT_NE(entry.find("\"bEncrypted\": true"), std::string::npos) << entry;
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"scan", "--json", encrypted},
-          std::vector<std::string>{"export", encrypted, "--to", dir.file("out")}}) {
+    const auto read = cli({"scan", "--json", "--password-file", dir.file("right"), encrypted});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_NE(read.out.find("code 2468"), std::string::npos) << read.out;
+    EXPECT_EQ(read.err.find("Unlocking\u2026\n"), 0u) << read.err;
+    EXPECT_EQ(read.err.find("tortoise"), std::string::npos) << read.err;
+    const auto piped = runCommand("printf 'tortoise\\n' | " + shellQuoted(QUARROW_CLI_PATH) +
+                                  " scan --summary --password-file - " + shellQuoted(encrypted) + " 2>/dev/null");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_NE(piped.out.find("\"BackUpFilesNum\": 1"), std::string::npos) << piped.out;
+
+    const std::string prefix = "quarrow-cli: " + encrypted + ": ";
+    const std::string noPassword =
+        prefix +
+        "This backup is encrypted: its password is needed to read it. Give it with --password-file FILE (- for "
+        "standard input).\n";
+    const std::string wrong = "Unlocking\u2026\n" + prefix + "The password is wrong for this backup.\n";
+    for (const auto& [args, err] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"scan", "--json", encrypted}, noPassword},
+             {{"export", encrypted, "--to", dir.file("out")}, noPassword},
+             {{"scan", "--json", "--password-file", dir.file("wrong"), encrypted}, wrong},
+             {{"export", encrypted, "--password-file", dir.file("wrong"), "--to", dir.file("out")}, wrong}}) {
         const auto r = cli(args);
         EXPECT_EQ(r.status, 3) << args[0];
         EXPECT_EQ(r.out, "") << args[0];
-        EXPECT_EQ(r.err, "quarrow-cli: " + encrypted + ": This backup is encrypted and cannot be read yet.\n");
+        EXPECT_EQ(r.err, err);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+
+    fixtures::writeFile(encrypted + "/Manifest.plist", withStandIn);
+    const auto damaged = cli({"scan", "--json", "--password-file", dir.file("right"), encrypted});
+    EXPECT_EQ(damaged.status, 3);
+    // The log line before it says what is damaged; the last line is the verdict.
+    const std::string verdict = prefix + "This backup is encrypted, and what unlocks it is damaged.\n";
+    EXPECT_TRUE(damaged.err.ends_with("\n" + verdict) || damaged.err == verdict) << damaged.err;
+    EXPECT_EQ(cli({"scan", "--password-file"}).status, 2);
 }
 
 TEST_F(Cli, DamagedOrEmptyFoldersScanLikeAnyOther) {

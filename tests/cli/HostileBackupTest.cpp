@@ -3,7 +3,9 @@
 // byte as it was, write nothing outside the export folder and leave no private copy behind.
 
 #include "DeviceDb.h"
+#include "EncryptedBackup.h"
 #include "LargeFiles.h"
+#include "ModernBackup.h"
 #include "NoteStore.h"
 #include "PhoneDbs.h"
 #include "discovery/BackupFiles.h"
@@ -544,4 +546,50 @@ TEST_P(InterruptedScan, LeavesNoPrivateCopyBehind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedScan, ::testing::Values(SIGINT, SIGTERM, SIGKILL),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+class InterruptedEncryptedScan : public HostileScan, public ::testing::WithParamInterface<int> {};
+
+// An encrypted backup's notes database is decrypted into the work folder, and the scan is
+// interrupted while the decrypted copy exists: nothing decrypted may outlive SIGINT or SIGTERM.
+TEST_P(InterruptedEncryptedScan, LeavesNoDecryptedByteBehind) {
+    const int signal = GetParam();
+    const std::string encrypted = dir.makeDir("Backup/00008110-001A2D3C0E91801E");
+    writeLargeNotes(dir.file("notes.sqlite"), 16);
+    {
+        fixtures::ModernBackupBuilder b(encrypted);
+        b.writePropertyLists(fixtures::ModernDevice{});
+        b.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", dir.file("notes.sqlite"));
+        ASSERT_TRUE(b.writeManifest());
+    }
+    ASSERT_TRUE(fixtures::encryptBackup(encrypted));
+    fs::remove(dir.file("notes.sqlite"));
+    ASSERT_TRUE(fixtures::writeFile(scratch + "/password", "tortoise\n"));
+    const std::string before = treeFingerprint(encrypted);
+    const std::string work = cache + "/quarrow";
+
+    bool caught = false;
+    for (int attempt = 0; attempt < 3 && !caught; ++attempt) {
+        CliProcess scan({"scan", "--summary", "--password-file", scratch + "/password", encrypted}, cache, scratch);
+        const auto deadline = Clock::now() + kWithinSeconds;
+        while (entriesOf(work).empty() && Clock::now() < deadline && ::waitpid(scan.pid(), nullptr, WNOHANG) == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (entriesOf(work).empty()) {
+            continue;
+        }
+        scan.signal(signal);
+        const Finished f = scan.wait();
+        if (f.status == 0) {
+            continue; // it finished before the signal arrived
+        }
+        caught = true;
+        EXPECT_EQ(f.signal, signal) << f.err;
+        EXPECT_TRUE(entriesOf(work).empty());
+    }
+    EXPECT_TRUE(caught) << "the scan never ran long enough to be interrupted";
+    EXPECT_EQ(treeFingerprint(encrypted), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedEncryptedScan, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
