@@ -1,7 +1,11 @@
 #include "CommandHelp.h"
 
+#include "platform/TextEscapes.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 
 namespace quarrow::cli {
 
@@ -259,10 +263,24 @@ std::vector<std::string_view> paragraphs(std::string_view text) {
     return out;
 }
 
-// Text for roff: backslashes and hyphens escaped, no line starting with a control character.
+// Text for roff: backslashes and hyphens escaped, characters beyond ASCII (an ellipsis, quotes) as
+// \[uXXXX] (troff reads bytes, not UTF-8), no line starting with a control character.
 std::string roff(std::string_view text) {
     std::string out;
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (const std::size_t length = static_cast<unsigned char>(c) >= 0x80 ? utf8SequenceLength(text, i) : 0) {
+            // The lead byte's payload bits, then six bits from each continuation byte.
+            std::uint32_t code = static_cast<unsigned char>(c) & (0x7Fu >> length);
+            for (std::size_t k = 1; k < length; ++k) {
+                code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+            }
+            char escaped[16];
+            std::snprintf(escaped, sizeof escaped, "\\[u%04X]", static_cast<unsigned>(code));
+            out += escaped;
+            i += length - 1;
+            continue;
+        }
         if (c == '\\') {
             out += "\\e";
         } else if (c == '-') {
