@@ -2,6 +2,7 @@
 
 #include "AppStyle.h"
 #include "AudioConverterPanel.h"
+#include "AudioFilesPanel.h"
 #include "BookGrid.h"
 
 #include "audiobook/BookFiles.h"
@@ -9,6 +10,7 @@
 #include "audiobook/ConversionQueue.h"
 #include "platform/Alerts.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 #include <QButtonGroup>
 #include <QDragEnterEvent>
@@ -76,7 +78,10 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     libraryButton_ = new QPushButton("Book Library", bar);
     libraryButton_->setObjectName("purchasedBtn");
     auto* views = new QButtonGroup(this);
-    for (QPushButton* b : {booksButton_, libraryButton_}) {
+    audioButton_ = new QPushButton("Audio Files", bar);
+    audioButton_->setObjectName("audioFilesBtn");
+    audioButton_->setToolTip("The audio files made from your books: play, convert to M4B or MP3, add to Music");
+    for (QPushButton* b : {booksButton_, libraryButton_, audioButton_}) {
         b->setCheckable(true);
         b->setFont(uiFont("Lucida Grande", 12, true));
         b->setMinimumWidth(130);
@@ -103,6 +108,9 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     grid_->setGeometry(16, 146, kLibraryWidth - 32, 370);
     model_ = new BookGridModel(*library_, this);
     grid_->setModel(model_);
+    audioFiles_ = new AudioFilesPanel(systemProcessRunner(), mainThread, this);
+    audioFiles_->setGeometry(grid_->geometry());
+    audioFiles_->hide();
 
     status_ = textLabel(this, "bookStatuslab", QString(), uiFont("Lucida Grande", 12));
     status_->setGeometry(18, 526, 520, 22);
@@ -129,11 +137,21 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     convert->setObjectName("convertToAudioAction");
     connect(convert, &QAction::triggered, this, [this] { converter_->convertBooks(selectedBooks()); });
 
+    connect(converter_, &AudioConverterPanel::audioFileAdded, audioFiles_, &AudioFilesPanel::addFile);
+    connect(audioFiles_, &AudioFilesPanel::countChanged, this, [this] { updateButtons(); });
+    connect(audioButton_, &QPushButton::clicked, this, [this] { showAudioFiles(true); });
+
     connect(importButton_, &QPushButton::clicked, this, &AudiobookPage::importFiles);
     connect(removeButton_, &QPushButton::clicked, this, &AudiobookPage::removeFromList);
     connect(remove, &QAction::triggered, this, &AudiobookPage::removeFromList);
-    connect(booksButton_, &QPushButton::clicked, this, [this] { library_->ActClickBooks(); });
-    connect(libraryButton_, &QPushButton::clicked, this, [this] { library_->ActClickPurchased(); });
+    connect(booksButton_, &QPushButton::clicked, this, [this] {
+        showAudioFiles(false);
+        library_->ActClickBooks();
+    });
+    connect(libraryButton_, &QPushButton::clicked, this, [this] {
+        showAudioFiles(false);
+        library_->ActClickPurchased();
+    });
     connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
     connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const QModelIndex index = grid_->indexAt(at);
@@ -190,10 +208,21 @@ void AudiobookPage::updateButtons() {
     // The system library's view only exists when there is one: on most Linux homes there is not,
     // and then it is not mentioned at all.
     libraryButton_->setVisible(library > 0 || library_->biBooks());
-    booksButton_->setChecked(!library_->biBooks());
-    libraryButton_->setChecked(library_->biBooks());
+    const int audio = static_cast<int>(audioFiles_->list().size());
+    audioButton_->setText(audio ? QString("Audio Files (%1)").arg(audio) : QString("Audio Files"));
+    booksButton_->setChecked(!showingAudio_ && !library_->biBooks());
+    libraryButton_->setChecked(!showingAudio_ && library_->biBooks());
+    audioButton_->setChecked(showingAudio_);
+    removeButton_->setVisible(!showingAudio_);
     removeButton_->setEnabled(grid_->selectionModel()->hasSelection());
     importButton_->setEnabled(!importing_);
+}
+
+void AudiobookPage::showAudioFiles(bool show) {
+    showingAudio_ = show;
+    grid_->setVisible(!show);
+    audioFiles_->setVisible(show);
+    updateButtons();
 }
 
 void AudiobookPage::importFiles() {

@@ -23,6 +23,7 @@ class MainThread;
 namespace quarrow::app {
 
 class AudioConverterPanel;
+class AudioFilesPanel;
 class BookGridModel;
 class BookGridView;
 
@@ -36,7 +37,8 @@ struct AudiobookOptions {
 // The Audiobooks job's page: the books to read aloud as covers on shelves, in two views (the
 // imported books, and the system book library when the home folder holds one), the import through a
 // multi-select open panel, and removal from the list. Files are read on the library's worker; the
-// page shows each book as soon as it is read and the import's progress below the grid.
+// page shows each book as soon as it is read and the import's progress below the grid. A third view
+// lists the audio files made from the books.
 class AudiobookPage : public QWidget {
     Q_OBJECT
 public:
@@ -60,6 +62,11 @@ public:
     QLabel* statusLabel() const { return status_; }
     QMenu* bookMenu() const { return bookMenu_; }
     AudioConverterPanel* converter() const { return converter_; }
+    // The converted files, shown in place of the covers by the "Audio Files" view.
+    AudioFilesPanel* audioFiles() const { return audioFiles_; }
+    QPushButton* audioFilesButton() const { return audioButton_; }
+    void showAudioFiles(bool show);
+    bool isShowingAudioFiles() const { return showingAudio_; }
     // The books selected in the grid, in grid order.
     std::vector<PRBookNodePtr> selectedBooks() const;
 
@@ -102,6 +109,9 @@ private:
     QLabel* status_ = nullptr;
     QMenu* bookMenu_ = nullptr;
     AudioConverterPanel* converter_ = nullptr;
+    AudioFilesPanel* audioFiles_ = nullptr;
+    QPushButton* audioButton_ = nullptr;
+    bool showingAudio_ = false;
     bool importing_ = false;
     int startupJobs_ = 0;
 };

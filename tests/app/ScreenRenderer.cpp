@@ -6,6 +6,7 @@
 #include "AboutWindow.h"
 #include "AppStyle.h"
 #include "AudioConverterPanel.h"
+#include "AudioFilesPanel.h"
 #include "AudiobookPage.h"
 #include "BookFixtures.h"
 #include "BookGrid.h"
@@ -202,6 +203,27 @@ int main(int argc, char** argv) {
     ok &= save(delegate->window(), out, "audiobooks-converting", false);
     converter->cancelConversion();
     settle(10000, [&] { return !converter->bStartConvert(); });
+    // The audio list: an ePub spoken chapter by chapter, then joined into one M4B audio book.
+    for (int row = 0; row < books->bookModel()->rowCount(); ++row) {
+        const auto item = books->library().imageBrowserItemAtIndex(static_cast<std::size_t>(row));
+        if (item && item->bookNode->fileType() == "epub") {
+            books->bookGrid()->selectionModel()->select(books->bookModel()->index(row),
+                                                        QItemSelectionModel::ClearAndSelect);
+            break;
+        }
+    }
+    converter->CovertToAudioFile();
+    settle(30000, [&] { return !converter->bStartConvert(); });
+    books->showAudioFiles(true);
+    auto* audio = books->audioFiles();
+    audio->audioTableView()->selectRow(0);
+    audio->makeBookAudiobook(0);
+    settle(10000, [&] { return audio->workProgress()->value() >= 20 || !audio->isWorking(); });
+    ok &= save(delegate->window(), out, "audiobooks-audio-converting", false);
+    settle(20000, [&] { return !audio->isWorking(); });
+    audio->audioTableView()->selectRow(static_cast<int>(audio->list().size()) - 1);
+    ok &= save(delegate->window(), out, "audiobooks-audio-files");
+    books->showAudioFiles(false);
     delegate->showJob(app::Job::Recovery);
     delegate->openLeftDrawer();
     ok &= save(delegate->resultDrawer(), out, "drawer");
