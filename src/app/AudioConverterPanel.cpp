@@ -160,6 +160,15 @@ void AudioConverterPanel::bookDone(const ConversionReport& report) {
 void AudioConverterPanel::idle() {
     progress_->setValue(0);
     statusBox_->hide();
+    // Once ever, after the first files: where their conversions are.
+    UserDefaults& defaults = Platform::current().defaults();
+    if (!audioArray_.empty() && defaults.stringForKey(kFirstConversionTipKey).value_or("") != "YES") {
+        defaults.setString(kFirstConversionTipKey, "YES");
+        Platform::current().alerts().runModal({"Convert Aiff to Mp3 and M4b.",
+                                               "Right Click on the output aiff file(s) to convert them to mp3 audio or "
+                                               "m4b audiobook file format.",
+                                               {" Ok "}});
+    }
     emit conversionIdle();
 }
 

@@ -20,6 +20,9 @@ class AlertPresenter;
 
 namespace quarrow::app {
 
+// "YES" once the tip about converting the spoken files has been shown.
+inline const char* const kFirstConversionTipKey = "FirstStartData1";
+
 class SpeechSettingsPanel;
 class TestReading;
 

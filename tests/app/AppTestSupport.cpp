@@ -30,6 +30,7 @@ void install(Host* host, UserDefaults* defaults, AlertPresenter* alerts, MainThr
 
 PlatformScope::PlatformScope() {
     defaults.setString("FirstStartData", "YES");
+    defaults.setString("FirstStartData1", "YES");
     install(&host, &defaults, &alerts, &mainThread, &workspace);
     Platform::current().setPasswords(&passwords);
 }

@@ -5,6 +5,7 @@
 #include "AppTestSupport.h"
 
 #include "AudioConverterPanel.h"
+#include "AudioFilesPanel.h"
 #include "AudiobookPage.h"
 #include "BookGrid.h"
 #include "SpeechSettingsPanel.h"
@@ -157,6 +158,21 @@ private slots:
         QVERIFY(!opened.empty());
         QCOMPARE(QString::fromStdString(opened.back()), "reveal:" + out() + "/Short.aiff");
         QVERIFY(platform->alerts.alertsShown().empty());
+    }
+
+    // The first files ever bring the tip on converting them, once; they are in the audio list.
+    void theFirstFilesBringTheConversionTipOnce() {
+        platform->defaults.setString(app::kFirstConversionTipKey, "NO");
+        importAndSelect("Short.txt", "Tip.");
+        QSignalSpy idle(converter(), &app::AudioConverterPanel::conversionIdle);
+        for (int round = 1; round <= 2; ++round) {
+            converter()->CovertToAudioFile();
+            QTRY_COMPARE_WITH_TIMEOUT(idle.count(), round, 20000);
+        }
+        QCOMPARE(platform->alerts.alertsShown().size(), std::size_t{1});
+        QCOMPARE(platform->alerts.alertsShown()[0].messageText, std::string("Convert Aiff to Mp3 and M4b."));
+        QCOMPARE(platform->defaults.stringForKey(app::kFirstConversionTipKey), std::optional<std::string>("YES"));
+        QCOMPARE(page->audioFiles()->list().size(), std::size_t{2});
     }
 
     void cancelLeavesNoFile() {
