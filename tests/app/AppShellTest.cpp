@@ -144,10 +144,8 @@ private slots:
         QCOMPARE(platform->alerts.alertsShown().size(), 1u);
     }
 
-    // An encrypted backup is listed with a lock. The sample's Manifest.plist holds no key bag: asking
-    // to scan it says so, asks for no password and starts nothing, rather than showing an empty
-    // result.
-    void anEncryptedBackupIsLockedAndOneThatCannotBeUnlockedIsRefusedWithAnAlert() {
+    // The encrypted sample is listed with a lock and read with its password, "tortoise".
+    void theEncryptedSampleIsLockedAndReadWithItsPassword() {
         recovery()->useSampleBackups();
         const auto& backups = recovery()->deviceController().arrangedObjects();
         const auto noah = std::find_if(backups.begin(), backups.end(), [](const auto& b) { return b->bEncrypted(); });
@@ -156,7 +154,29 @@ private slots:
         const QAbstractItemModel* model = recovery()->diskTableView()->model();
         QVERIFY(!model->index(row, 0).data(Qt::DecorationRole).value<QPixmap>().isNull());
         QVERIFY(model->index(row == 0 ? 1 : 0, 0).data(Qt::DecorationRole).isNull());
+        platform->passwords.answerNext("tortoise");
         recovery()->diskTableView()->selectRow(row);
+        QTest::mouseClick(recovery()->button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
+        const auto prompts = platform->passwords.prompts();
+        QCOMPARE(prompts.size(), 1u);
+        QCOMPARE(prompts[0].backupName, std::string("Noah\u2019s iPhone"));
+        const auto& notes = recovery()->resultViewController()->collection().noteArray();
+        QVERIFY(std::any_of(notes.begin(), notes.end(),
+                            [](const auto& n) { return n->noteTitle() == std::optional<std::string>("Bike lock"); }));
+    }
+
+    // A backup whose key bag cannot be read: asking to scan it says so, asks for no password and
+    // starts nothing, rather than showing an empty result.
+    void anEncryptedBackupThatCannotBeUnlockedIsRefusedWithAnAlert() {
+        fixtures::ModernBackupBuilder b(root->path().toStdString() + "/00008120-0019644E3A78C01E");
+        fixtures::ModernDevice device;
+        device.encrypted = true; // a stand-in key bag of a few bytes
+        b.writePropertyLists(device);
+        b.writeManifest();
+        recovery()->showIphoneDiskView();
+        recovery()->diskTableView()->selectRow(0);
         const std::size_t before = platform->alerts.alertsShown().size();
         QTest::mouseClick(recovery()->button(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
@@ -164,7 +184,7 @@ private slots:
         QCOMPARE(windowSizes(), QList<QSize>(3, kHomeSize));
         QCOMPARE(platform->alerts.alertsShown().size(), before + 1);
         QCOMPARE(shown(platform->alerts).last(),
-                 QString("This backup is encrypted, but its Manifest.plist holds no key bag to unlock it. [ Ok ]"));
+                 QString("This backup is encrypted, and what unlocks it is damaged. [ Ok ]"));
         QVERIFY(platform->passwords.prompts().empty());
     }
 

@@ -20,8 +20,9 @@
 //
 // A backup whose Status.plist has version 3 or later is in the layout of iOS 10 on: its databases
 // go into two-hex-digit folders and Manifest.db lists them. Otherwise they lie flat in the folder
-// under their file IDs. A backup whose Manifest.plist says it is encrypted gets no readable file:
-// its Manifest.db is bytes that stand for the ciphertext a device writes.
+// under their file IDs. A backup whose Manifest.plist says it is encrypted (it must be of the layout
+// of iOS 10 on) is made plain first and then encrypted as a device encrypts it, under the password
+// kSamplePassword: a key bag in Manifest.plist, Manifest.db and every file under keys of their own.
 //
 // Every file then gets the modification time that the backup's property lists give: Info.plist
 // its "Last Backup Date", Manifest.plist and Status.plist their "Date", everything else the time of
@@ -32,6 +33,7 @@
 // non-zero exit status, and leaves no output root behind.
 
 #include "DeviceDb.h"
+#include "EncryptedBackup.h"
 #include "ModernBackup.h"
 #include "NoteStore.h"
 #include "PhoneDbs.h"
@@ -57,6 +59,10 @@ namespace fs = std::filesystem;
 namespace fx = quarrow::fixtures;
 
 namespace {
+
+// The password of the encrypted sample backups (samples/README.md gives it to the reader). Their
+// iteration counts are small, so unlocking them takes no time.
+constexpr const char* kSamplePassword = "tortoise";
 
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -189,12 +195,23 @@ public:
                 return false;
             }
         }
-        if (encrypted()) {
-            if (!fx::writeFile((output_ / "Manifest.db").string(), standInCiphertext(id, 32768))) {
+        if (encrypted() && !manifestLayout()) {
+            return fail("an encrypted backup must be of the layout of iOS 10 on: " + id);
+        }
+        if (manifestLayout()) {
+            if (!manifest_) {
+                manifest_.emplace(output_.string());
+            }
+            if (!manifest_->writeManifest()) {
                 return fail("cannot write the Manifest.db of " + id);
             }
-        } else if (manifestLayout() && !(manifest_ && manifest_->writeManifest())) {
-            return fail("cannot write the Manifest.db of " + id);
+        }
+        if (encrypted()) {
+            fx::BackupEncryption settings;
+            settings.password = kSamplePassword;
+            if (!fx::encryptBackup(output_.string(), settings)) {
+                return fail("cannot encrypt " + id);
+            }
         }
         return checkIdentity(id) && stampTimes();
     }
@@ -248,9 +265,6 @@ private:
     }
 
     bool makeDatabase(const fs::path& source, const DatabaseKind& kind) {
-        if (encrypted()) {
-            return fail("an encrypted backup holds no readable database: " + source.string());
-        }
         const std::string id = fx::modernFileID(kind.domain, kind.relativePath);
         const std::string target = (output_ / (manifestLayout() ? ".building-" + id : id)).string();
         if (kind.schema) {
@@ -318,23 +332,6 @@ private:
             plist_get_bool_val(flag, &value);
         }
         return value != 0;
-    }
-
-    // Bytes that no one can read, as AES ciphertext is to whoever lacks the key; the same for every
-    // build of the same recipe.
-    static std::string standInCiphertext(const std::string& seed, std::size_t size) {
-        std::uint32_t x = 2166136261u;
-        for (unsigned char c : seed) {
-            x = (x ^ c) * 16777619u;
-        }
-        std::string bytes(size, '\0');
-        for (char& b : bytes) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            b = static_cast<char>(x);
-        }
-        return bytes;
     }
 
     plist_t plist(const std::string& name) const {
