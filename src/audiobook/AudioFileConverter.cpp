@@ -61,7 +61,8 @@ std::string flatValue(std::string_view value) {
 std::optional<double> numberIn(std::string_view text) {
     double value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end == text.data()) {
+    // ffprobe says "N/A" for what it does not know; "nan" or "inf" would pass every comparison.
+    if (ec != std::errc() || end == text.data() || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;

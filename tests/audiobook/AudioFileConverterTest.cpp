@@ -304,6 +304,10 @@ TEST(ProbeOutput, QuotedTextsAndHostileChapterNumbers) {
     ASSERT_GE(probe.chapterTitles.size(), 2u);
     EXPECT_EQ(probe.chapterTitles[0], "One");
     EXPECT_EQ(probe.chapterTitles[1], "Two \"2\" $x\\");
+    // A length ffprobe does not know, or one that no comparison could fail, is no length.
+    for (const char* duration : {"\"N/A\"", "\"nan\"", "\"inf\"", "\"-nan\""}) {
+        EXPECT_LT(parseProbeOutput(std::string("format.duration=") + duration + "\n").duration, 0) << duration;
+    }
 }
 
 TEST(MediaLibrary, CopiesOnceAndReportsWhatItCannotDo) {
