@@ -67,10 +67,10 @@ QuarrowAppDelegate::QuarrowAppDelegate(const AppOptions& options) : session_(Pla
 }
 
 QuarrowAppDelegate::~QuarrowAppDelegate() {
-    // A scan still running waits for its finish step on the GUI thread: let it through without
-    // its alert, then let the worker end.
+    // A scan still running waits for its finish step on the GUI thread, and an unlocking for its
+    // password question: let them through without alert or question, then let the workers end.
     recovery_->setClosing();
-    while (session_.isScanning()) {
+    while (session_.isScanning() || recovery_->isUnlocking()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     session_.releaseScan();

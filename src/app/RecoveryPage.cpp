@@ -347,23 +347,30 @@ void RecoveryPage::actScanIOSBackupFile() {
 
 namespace {
 
-// The platform's password request, with the "Unlocking…" sheet put away before each question (a
-// wrong password is asked again after a derivation).
+// The platform's password request, asked on the GUI thread with the "Unlocking…" sheet put away
+// first (a wrong password is asked again after a derivation). Once the application is closing it
+// answers nothing: the GUI thread then waits for the worker, and must not be made to ask.
 class SheetAwarePasswords : public PasswordRequest {
 public:
-    SheetAwarePasswords(PasswordRequest& inner, UnlockingSheet* sheet) : inner_(inner), sheet_(sheet) {}
+    SheetAwarePasswords(PasswordRequest& inner, UnlockingSheet* sheet, const bool& closing)
+        : inner_(inner), sheet_(sheet), closing_(closing) {}
     std::optional<Secret> requestPassword(const PasswordPrompt& prompt) override {
-        Platform::current().mainThread().runAndWait([this] {
+        std::optional<Secret> answer;
+        Platform::current().mainThread().runAndWait([&] {
             if (sheet_) {
                 sheet_->close();
             }
+            if (!closing_) {
+                answer = inner_.requestPassword(prompt);
+            }
         });
-        return inner_.requestPassword(prompt);
+        return answer;
     }
 
 private:
     PasswordRequest& inner_;
     QPointer<UnlockingSheet> sheet_;
+    const bool& closing_; // read and written on the GUI thread only
 };
 
 } // namespace
@@ -384,7 +391,7 @@ void RecoveryPage::unlockThenScan(const PRIOSDeviceNodePtr& node) {
     // The keys take seconds to derive: a worker does it, and the password sheet is shown on this
     // thread on the worker's behalf.
     unlockThread_ = std::thread([this, node, folder, name] {
-        SheetAwarePasswords passwords(Platform::current().passwords(), unlockingSheet_);
+        SheetAwarePasswords passwords(Platform::current().passwords(), unlockingSheet_, closing_);
         const UnlockResult result = unlockBackup(folder, name, passwords, [this] {
             QMetaObject::invokeMethod(
                 this, [this] { unlockingSheet_->showUnlocking(); }, Qt::QueuedConnection);
@@ -400,6 +407,9 @@ void RecoveryPage::unlockFinished(const PRIOSDeviceNodePtr& node, const UnlockRe
     }
     unlocking_ = false;
     unlockingSheet_->close();
+    if (closing_) {
+        return; // the keys go with `result`; nothing is scanned or shown
+    }
     switch (result.status) {
     case UnlockStatus::Unlocked:
         prepareResultView(node);
@@ -477,6 +487,7 @@ void RecoveryPage::setContentSize(QSize size) {
 }
 
 void RecoveryPage::setClosing() {
+    closing_ = true;
     if (resultViewController_) {
         resultViewController_->setClosing();
     }

@@ -85,7 +85,8 @@ public:
     void showBackupListWindow(); // 849 x 560
     void showResultWindow();     // 850 x 620
 
-    // A finish step that arrives while the application closes shows nothing.
+    // A finish step that arrives while the application closes shows nothing, and an unlocking under
+    // way asks for no password and starts no scan.
     void setClosing();
 
 signals:
@@ -126,6 +127,7 @@ private:
     void unlockFinished(const PRIOSDeviceNodePtr& node, const UnlockResult& result);
     UnlockingSheet* unlockingSheet_ = nullptr;
     bool unlocking_ = false;
+    bool closing_ = false;
     std::thread unlockThread_;
 };
 

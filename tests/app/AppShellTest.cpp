@@ -281,6 +281,24 @@ private slots:
         QVERIFY(platform->alerts.alertsShown().empty());
     }
 
+    // Quitting while the worker is about to ask for the password: the window goes at once, no sheet
+    // is shown and no scan starts (the worker waits for the GUI thread, which must not wait for it).
+    void closingWhileUnlockingAsksNothingAndScansNothing() {
+        makeEncryptedBackup();
+        platform->passwords.answerNext("tortoise");
+        recovery()->showIphoneDiskView();
+        recovery()->diskTableView()->selectRow(0);
+        recovery()->actScanIOSBackupFile();
+        QVERIFY(recovery()->isUnlocking());
+        delegate.reset();
+        QVERIFY(platform->passwords.prompts().empty());
+        const QString work = QString::fromStdString(WorkFolder::cacheRoot());
+        QVERIFY(QDir(work)
+                    .entryList({"scan-" + QString::number(QCoreApplication::applicationPid()) + "-*"},
+                               QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    }
+
     void passwordSheetGivesWhatIsTypedAndSaysWhenTheLastWasWrong() {
         app::QtPasswordRequest request;
         request.setWindow(delegate->window());
