@@ -255,7 +255,12 @@ std::optional<std::string> BackupFiles::locateFile(std::string_view id, const De
     if (state.encrypted && (!state.unlocked || state.layout == BackupLayout::Flat)) {
         if (!state.encryptionLogged) {
             state.encryptionLogged = true;
-            systemLog("Backup is encrypted; its files cannot be read without its password: " + folder_);
+            // Before iOS 10 the files' keys were in Manifest.mbdb, which is not read: say so rather
+            // than blame a password that was given.
+            systemLog(state.unlocked
+                          ? "Encrypted backup has no Manifest.db (the layout before iOS 10); its files are not read: " +
+                                folder_
+                          : "Backup is encrypted; its files cannot be read without its password: " + folder_);
         }
         return std::nullopt;
     }

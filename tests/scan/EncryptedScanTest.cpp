@@ -120,6 +120,14 @@ TEST_F(EncryptedScan, FindsNothingWithoutTheKeys) {
     EXPECT_TRUE(log.contains("Backup is encrypted; its files cannot be read without its password"));
 }
 
+TEST_F(EncryptedScan, SaysSoWhenItHasNoManifestToFindTheKeysIn) {
+    encrypt();
+    fs::remove(folder + "/Manifest.db"); // as before iOS 10, when the keys were in Manifest.mbdb
+    EXPECT_TRUE(scannedTitles().empty());
+    EXPECT_TRUE(log.contains("Encrypted backup has no Manifest.db (the layout before iOS 10)"));
+    EXPECT_FALSE(log.contains("without its password"));
+}
+
 TEST_F(EncryptedScan, SkipsAFileWhoseClassKeyIsMissing) {
     fx::BackupEncryption settings;
     settings.classes = {1, 2, 4}; // the note store is of class 3
