@@ -62,6 +62,63 @@ enum class Kind : std::uint8_t {
 constexpr std::uint32_t kNoOwner = UINT32_MAX;
 constexpr std::size_t kStreamBytes = std::size_t{1} << 20;
 
+// Row indices by a 64-bit hash, several per hash allowed: open addressing with linear probing, so
+// that tens of thousands of rows cost a slot each and no allocation of their own.
+class HashedRows {
+public:
+    // Calls f with the index of every row added under the hash until f answers true; answers
+    // whether one did.
+    template <class F> bool any(std::uint64_t hash, F&& f) const {
+        if (slots_.empty()) {
+            return false;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = mix(hash) & mask; slots_[i].index != 0; i = (i + 1) & mask) {
+            if (slots_[i].hash == hash && f(slots_[i].index - 1)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void add(std::uint64_t hash, std::size_t index) {
+        if ((size_ + 1) * 2 > slots_.size()) {
+            std::vector<Slot> old(slots_.empty() ? 256 : slots_.size() * 2);
+            old.swap(slots_);
+            for (const Slot& slot : old) {
+                if (slot.index != 0) {
+                    place(slot);
+                }
+            }
+        }
+        place({hash, index + 1});
+        ++size_;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t hash;
+        std::size_t index; // plus one; 0 is an empty slot
+    };
+    // Hashes of equal content differ only where the request is mixed in: spread every bit.
+    static std::size_t mix(std::uint64_t h) {
+        h ^= h >> 33;
+        h *= 0xff51afd7ed558ccdull;
+        return static_cast<std::size_t>(h ^ (h >> 33));
+    }
+    void place(const Slot& slot) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = mix(slot.hash) & mask;
+        while (slots_[i].index != 0) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = slot;
+    }
+
+    std::vector<Slot> slots_; // a power of two in size, or empty
+    std::size_t size_ = 0;
+};
+
 // A cheap mark of a record's content for finding its live twin: its payload size and its first
 // body bytes. Records that share it are compared byte for byte.
 std::uint64_t fingerprint(std::uint64_t payloadSize, Bytes bodyLocal) {
@@ -251,6 +308,51 @@ private:
             return std::tie(fingerprint, rowid) < std::tie(o.fingerprint, o.rowid);
         }
     };
+    // The live cells of one table in the order of their fingerprint and rowid, and where each value
+    // of the fingerprint's top bits starts: about one cell per value, so that finding a carved
+    // row's live twin reads a few neighbouring cells instead of searching them all.
+    struct LiveTable {
+        std::vector<LiveCell> cells;
+        std::vector<std::uint32_t> starts; // one per value of the top bits, and the end
+        unsigned bits = 0;
+
+        void sort() {
+            if (cells.empty()) {
+                return;
+            }
+            bits = std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(cells.size())), 1, 20);
+            starts.assign((std::size_t{1} << bits) + 1, 0);
+            for (const LiveCell& c : cells) {
+                ++starts[top(c.fingerprint) + 1];
+            }
+            for (std::size_t b = 1; b < starts.size(); ++b) {
+                starts[b] += starts[b - 1];
+            }
+            std::vector<LiveCell> sorted(cells.size());
+            std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+            for (const LiveCell& c : cells) {
+                sorted[next[top(c.fingerprint)]++] = c;
+            }
+            for (std::size_t b = 0; b + 1 < starts.size(); ++b) {
+                if (starts[b + 1] - starts[b] > 1) {
+                    std::sort(sorted.begin() + starts[b], sorted.begin() + starts[b + 1]);
+                }
+            }
+            cells = std::move(sorted);
+        }
+        std::size_t top(std::uint64_t fingerprint) const {
+            return static_cast<std::size_t>(fingerprint >> (64 - bits));
+        }
+        // The cells whose fingerprint has the top bits of this one.
+        std::pair<std::vector<LiveCell>::const_iterator, std::vector<LiveCell>::const_iterator>
+        withTopBitsOf(std::uint64_t fingerprint) const {
+            if (cells.empty()) {
+                return {cells.end(), cells.end()};
+            }
+            const std::size_t b = top(fingerprint);
+            return {cells.begin() + starts[b], cells.begin() + starts[b + 1]};
+        }
+    };
     struct OverflowStart {
         std::uint32_t page;
         std::uint32_t first;
@@ -427,12 +529,12 @@ private:
             }
             const std::size_t r = shapes_[owner_[c.page]].request;
             if (r != SIZE_MAX) {
-                live_[r].push_back(c);
+                live_[r].cells.push_back(c);
             }
         }
         liveCells_ = {};
-        for (auto& cells : live_) {
-            std::sort(cells.begin(), cells.end());
+        for (LiveTable& table : live_) {
+            table.sort();
         }
     }
 
@@ -441,9 +543,9 @@ private:
     bool isLiveCopy(std::size_t request, const std::optional<std::int64_t>& rowid, std::uint64_t payloadSize,
                     Bytes bodyLocal) {
         const std::uint64_t mark = fingerprint(payloadSize, bodyLocal);
-        const auto& cells = live_[request];
-        auto it = std::lower_bound(cells.begin(), cells.end(), LiveCell{mark, rowid.value_or(INT64_MIN), 0, 0});
-        for (; it != cells.end() && it->fingerprint == mark; ++it) {
+        const auto [first, last] = live_[request].withTopBitsOf(mark);
+        auto it = std::lower_bound(first, last, LiveCell{mark, rowid.value_or(INT64_MIN), 0, 0});
+        for (; it != last && it->fingerprint == mark; ++it) {
             if (rowid && it->rowid != *rowid) {
                 break;
             }
@@ -1306,24 +1408,27 @@ private:
         }
         // The same row found in several places is reported once, where it was found first.
         const std::uint64_t key = hash ^ (row.request * 0xff51afd7ed558ccdull);
-        auto [first, last] = seen_.equal_range(key);
-        for (auto it = first; it != last; ++it) {
-            CarvedRow& other = emitted_[it->second].second;
+        const bool found = seen_.any(key, [&](std::size_t i) {
+            CarvedRow& other = emitted_[i].second;
             if (other.request != row.request || other.cut != row.cut) {
-                continue;
+                return false;
             }
-            if (!other.rowid || !row.rowid || *other.rowid == *row.rowid) {
-                if (!other.rowid && row.rowid) {
-                    other.rowid = row.rowid;
-                    if (table.rowidAlias >= 0) {
-                        other.values[static_cast<std::size_t>(table.rowidAlias)] =
-                            row.values[static_cast<std::size_t>(table.rowidAlias)];
-                    }
+            if (other.rowid && row.rowid && *other.rowid != *row.rowid) {
+                return false;
+            }
+            if (!other.rowid && row.rowid) {
+                other.rowid = row.rowid;
+                if (table.rowidAlias >= 0) {
+                    other.values[static_cast<std::size_t>(table.rowidAlias)] =
+                        row.values[static_cast<std::size_t>(table.rowidAlias)];
                 }
-                return;
             }
+            return true;
+        });
+        if (found) {
+            return;
         }
-        seen_.emplace(key, emitted_.size());
+        seen_.add(key, emitted_.size());
         emitted_.emplace_back(seq, std::move(row));
     }
 
@@ -1479,8 +1584,8 @@ private:
     std::vector<PageUse> use_;
     std::vector<std::uint32_t> owner_;
     std::unordered_map<std::uint32_t, std::uint32_t> trunkLeaves_;
-    std::vector<std::vector<LiveCell>> live_; // of each request's table, by fingerprint and rowid
-    std::uint32_t livePage_ = 0;              // the page image held for comparing with live cells
+    std::vector<LiveTable> live_; // of each request's table
+    std::uint32_t livePage_ = 0;  // the page image held for comparing with live cells
     std::vector<std::uint8_t> livePageImage_;
 
     std::vector<Candidate> candidates_;
@@ -1494,7 +1599,7 @@ private:
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> walFrames_; // page -> its frames, in order
     std::unordered_map<std::uint32_t, std::uint64_t> journalImages_;          // page -> its journal image
     std::vector<std::pair<std::uint64_t, CarvedRow>> emitted_;
-    std::unordered_multimap<std::uint64_t, std::size_t> seen_;
+    HashedRows seen_;
     std::uint64_t seq_ = 0;
     std::size_t copies_ = 0;
 };
