@@ -152,6 +152,16 @@ std::string ffmpegFileUrl(const std::string& path) {
     return "file:" + (ec ? path : absolute.string());
 }
 
+std::string oneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
+    }
+    return line;
+}
+
 std::string ffmetadataValue(std::string_view text) {
     std::string value;
     value.reserve(text.size());
@@ -391,17 +401,11 @@ AudioConversionResult AudioFileConverter::convert(const AudioConversionJob& job,
             coverInput = input++;
         }
     }
-    std::string metadata = ";FFMETADATA1\n";
-    if (job.title) {
-        metadata += "title=" + ffmetadataValue(*job.title) + "\nalbum=" + ffmetadataValue(*job.title) + "\n";
-    }
-    if (job.author) {
-        metadata += "artist=" + ffmetadataValue(*job.author) + "\nalbum_artist=" + ffmetadataValue(*job.author) + "\n";
-    }
-    if (job.format == AudioFormat::M4B) {
-        metadata += "genre=Audiobook\n";
-    }
+    // The chapters come from a metadata file; an extra input costs ffmpeg about a tenth more work,
+    // so a single file gets its tags as arguments only.
+    int chapterInput = -1;
     if (chapters) {
+        std::string metadata = ";FFMETADATA1\n";
         double start = 0.0;
         for (std::size_t i = 0; i < job.parts.size(); ++i) {
             const double end = start + lengths[i];
@@ -410,18 +414,33 @@ AudioConversionResult AudioFileConverter::convert(const AudioConversionJob& job,
                         "\ntitle=" + ffmetadataValue(job.parts[i].title) + "\n";
             start = end;
         }
+        if (!writeWorkFile(*workPath + "/chapters.txt", metadata)) {
+            return failed("the work folder cannot be written");
+        }
+        chapterInput = input++;
+        args.insert(args.end(), {"-f", "ffmetadata", "-i", ffmpegFileUrl(*workPath + "/chapters.txt")});
     }
-    if (!writeWorkFile(*workPath + "/metadata.txt", metadata)) {
-        return failed("the work folder cannot be written");
-    }
-    const int metadataInput = input++;
-    args.insert(args.end(), {"-f", "ffmetadata", "-i", ffmpegFileUrl(*workPath + "/metadata.txt"), "-map", "0:a"});
+    args.insert(args.end(), {"-map", "0:a"});
     if (coverInput >= 0) {
         args.insert(args.end(), {"-map", std::to_string(coverInput) + ":v", "-c:v",
                                  cover == CoverKind::Raw ? "png" : "copy", "-disposition:v:0", "attached_pic"});
     }
-    args.insert(args.end(), {"-map_metadata", std::to_string(metadataInput), "-map_chapters",
-                             chapters ? std::to_string(metadataInput) : "-1"});
+    args.insert(args.end(),
+                {"-map_metadata:g", "-1", "-map_chapters", chapterInput >= 0 ? std::to_string(chapterInput) : "-1"});
+    const auto tag = [&args](const char* key, const std::string& value) {
+        args.insert(args.end(), {"-metadata", std::string(key) + "=" + oneLine(value)});
+    };
+    if (job.title) {
+        tag("title", *job.title);
+        tag("album", *job.title);
+    }
+    if (job.author) {
+        tag("artist", *job.author);
+        tag("album_artist", *job.author);
+    }
+    if (job.format == AudioFormat::M4B) {
+        tag("genre", "Audiobook");
+    }
     if (job.format == AudioFormat::M4B) {
         // The brand needs its trailing blank: without it players take the file for plain music.
         args.insert(args.end(), {"-c:a", "aac", "-aac_coder", "fast", "-f", "ipod", "-brand", "M4B "});

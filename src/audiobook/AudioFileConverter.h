@@ -91,6 +91,8 @@ private:
 // ffmpeg's input and output addresses: "file:" in front of an absolute path, so that no name is
 // taken for a protocol ("concat:", "pipe:") or an option.
 std::string ffmpegFileUrl(const std::string& path);
+// A tag's value on one line: control characters made blanks.
+std::string oneLine(std::string_view text);
 // One value of an ffmetadata file: '=', ';', '#', '\' escaped, line breaks and other control
 // characters made blanks (a chapter title is one line).
 std::string ffmetadataValue(std::string_view text);
