@@ -5,6 +5,7 @@
 #include "TestReading.h"
 #include "audiobook/AudioOutputNames.h"
 #include "audiobook/SpeechVoices.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 #include "platform/UserFolders.h"
 
@@ -56,9 +57,13 @@ AudioConverterPanel::AudioConverterPanel(ConversionQueue& queue, SpeechEngine& e
     convert_->setFont(uiFont("Lucida Grande", 12, true));
     layout->addWidget(convert_);
 
-    connect(convert_, &QPushButton::clicked, this, [this] { CovertToAudioFile(); });
+    // The converter's buttons report their presses through the notification centre; the page that
+    // owns the converter runs the action (AudiobookPage::AudiobuttonMouseDownHandle).
+    connect(convert_, &QPushButton::clicked, this,
+            [] { NotificationCenter::defaultCenter().post(kAudioButtonMouseDown, std::string(kConvertButton)); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancelConversion(); });
-    connect(settings_, &SpeechSettingsPanel::testReadingRequested, this, [this] { testReading(); });
+    connect(settings_, &SpeechSettingsPanel::testReadingRequested, this,
+            [] { NotificationCenter::defaultCenter().post(kAudioButtonMouseDown, std::string(kTestReadingButton)); });
     connect(testReading_, &TestReading::finished, this, [this] { settings_->testReadingBtn()->setEnabled(true); });
 
     // The queue calls back on the main thread; the panel stops listening when it goes.

@@ -20,6 +20,12 @@ class AlertPresenter;
 
 namespace quarrow::app {
 
+// A press of one of the converter's buttons: posted with the button's name as the object.
+inline const char* const kAudioButtonMouseDown = "AudiobuttonMouseDown";
+inline const char* const kImportBookButton = "importBookBtn";
+inline const char* const kTestReadingButton = "testReadingBtn";
+inline const char* const kConvertButton = "convertBtn";
+
 // "YES" once the tip about converting the spoken files has been shown.
 inline const char* const kFirstConversionTipKey = "FirstStartData1";
 

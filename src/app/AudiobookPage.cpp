@@ -9,6 +9,7 @@
 #include "audiobook/BookImport.h"
 #include "audiobook/ConversionQueue.h"
 #include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 
@@ -141,7 +142,14 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
     connect(audioFiles_, &AudioFilesPanel::countChanged, this, [this] { updateButtons(); });
     connect(audioButton_, &QPushButton::clicked, this, [this] { showAudioFiles(true); });
 
-    connect(importButton_, &QPushButton::clicked, this, &AudiobookPage::importFiles);
+    connect(importButton_, &QPushButton::clicked, this,
+            [] { NotificationCenter::defaultCenter().post(kAudioButtonMouseDown, std::string(kImportBookButton)); });
+    buttonObserver_ =
+        NotificationCenter::defaultCenter().addObserver(kAudioButtonMouseDown, [this](const Notification& n) {
+            if (const std::string* button = n.text()) {
+                AudiobuttonMouseDownHandle(*button);
+            }
+        });
     connect(removeButton_, &QPushButton::clicked, this, &AudiobookPage::removeFromList);
     connect(remove, &QAction::triggered, this, &AudiobookPage::removeFromList);
     connect(booksButton_, &QPushButton::clicked, this, [this] {
@@ -183,6 +191,7 @@ AudiobookPage::AudiobookPage(MainThread& mainThread, const AudiobookOptions& opt
 }
 
 AudiobookPage::~AudiobookPage() {
+    NotificationCenter::defaultCenter().removeObserver(buttonObserver_);
     // The worker stops after the book it is reading; nothing it hands over reaches the widgets.
     library_.reset();
 }
@@ -216,6 +225,16 @@ void AudiobookPage::updateButtons() {
     removeButton_->setVisible(!showingAudio_);
     removeButton_->setEnabled(grid_->selectionModel()->hasSelection());
     importButton_->setEnabled(!importing_);
+}
+
+void AudiobookPage::AudiobuttonMouseDownHandle(const std::string& button) {
+    if (button == kImportBookButton) {
+        importFiles();
+    } else if (button == kTestReadingButton) {
+        converter_->testReading();
+    } else if (button == kConvertButton) {
+        converter_->CovertToAudioFile();
+    }
 }
 
 void AudiobookPage::showAudioFiles(bool show) {

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +67,10 @@ public:
     AudioFilesPanel* audioFiles() const { return audioFiles_; }
     QPushButton* audioFilesButton() const { return audioButton_; }
     void showAudioFiles(bool show);
+    // The converter's buttons (import, test reading, convert) post their presses as
+    // "AudiobuttonMouseDown" with their names; this runs the pressed button's action. Other names
+    // are ignored.
+    void AudiobuttonMouseDownHandle(const std::string& button);
     bool isShowingAudioFiles() const { return showingAudio_; }
     // The books selected in the grid, in grid order.
     std::vector<PRBookNodePtr> selectedBooks() const;
@@ -112,6 +117,7 @@ private:
     AudioFilesPanel* audioFiles_ = nullptr;
     QPushButton* audioButton_ = nullptr;
     bool showingAudio_ = false;
+    std::uint64_t buttonObserver_ = 0;
     bool importing_ = false;
     int startupJobs_ = 0;
 };

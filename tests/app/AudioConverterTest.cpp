@@ -12,6 +12,7 @@
 #include "TestReading.h"
 
 #include "audiobook/ConversionQueue.h"
+#include "platform/NotificationCenter.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -158,6 +159,22 @@ private slots:
         QVERIFY(!opened.empty());
         QCOMPARE(QString::fromStdString(opened.back()), "reveal:" + out() + "/Short.aiff");
         QVERIFY(platform->alerts.alertsShown().empty());
+    }
+
+    // The converter's buttons report their presses through the notification centre, and the page
+    // runs the pressed one's action; a name it does not know does nothing.
+    void buttonPressesTravelAsNotifications() {
+        std::vector<std::string> heard;
+        const auto token = NotificationCenter::defaultCenter().addObserver(
+            app::kAudioButtonMouseDown, [&heard](const Notification& n) { heard.push_back(*n.text()); });
+        QTest::mouseClick(converter()->convertButton(), Qt::LeftButton);
+        QTest::mouseClick(page->importButton(), Qt::LeftButton);
+        NotificationCenter::defaultCenter().post(app::kAudioButtonMouseDown, std::string("closedBtn"));
+        NotificationCenter::defaultCenter().removeObserver(token);
+        QCOMPARE(heard, (std::vector<std::string>{"convertBtn", "importBookBtn", "closedBtn"}));
+        QCOMPARE(platform->alerts.alertsShown().size(), std::size_t{1});
+        QCOMPARE(platform->alerts.alertsShown()[0].messageText, std::string(kSelectBookAlertText));
+        QCOMPARE(platform->alerts.panelsShown(), std::size_t{1});
     }
 
     // The first files ever bring the tip on converting them, once; they are in the audio list.
