@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
 
 namespace quarrow {
 
@@ -36,14 +38,18 @@ PRNoteNodePtr noteRecord(const carving::CarvedNote& found) {
     return note;
 }
 
-// Deleted notes of the note store: the engine reads the store, its -wal and its -journal where
-// the backup keeps them (it never writes), and each note whose document came back whole is posted.
-void carveNoteStore(ScanContext& context, const LocatedFile& store) {
-    const auto opened = carving::openDatabaseInPlace(store.path, store.walPath, store.journalPath, store.path);
+// The engine reads a database, its -wal and its -journal where the backup keeps them (it never
+// writes, so it needs no private copy); nothing when the file cannot be opened (logged there).
+std::optional<carving::NoteCarving> carveInPlace(const LocatedFile& file) {
+    const auto opened = carving::openDatabaseInPlace(file.path, file.walPath, file.journalPath, file.path);
     if (!opened) {
-        return; // logged where it failed
+        return std::nullopt;
     }
-    const carving::NoteCarving carved = carving::carveDeletedNotes(*opened->file);
+    return carving::carveDeletedNotes(*opened->file);
+}
+
+// Deleted notes of the note store: each note whose document came back whole is posted.
+void postNoteStore(ScanContext& context, const LocatedFile& store, const carving::NoteCarving& carved) {
     for (const carving::CarvedNote& found : carved.notes) {
         auto note = noteRecord(found);
         if (!note->noteTitle() || note->noteTitle()->empty()) {
@@ -59,39 +65,64 @@ void carveNoteStore(ScanContext& context, const LocatedFile& store) {
               " titles without their text: " + store.path);
 }
 
-} // namespace
+void postNotesDatabase(ScanContext& context, const LocatedFile& notes, const carving::NoteCarving& carved) {
+    for (const carving::CarvedNote& found : carved.notes) {
+        context.nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(noteRecord(found)));
+    }
+    if (carved.cutBodies != 0 || carved.titlesOnly != 0) {
+        systemLog("Notes database " + notes.path + ": " + std::to_string(carved.cutBodies) +
+                  " deleted bodies cut short and " + std::to_string(carved.titlesOnly) +
+                  " deleted titles without their body are not shown");
+    }
+}
 
-void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {
-    if (backupFolder.empty()) {
-        return;
+// What the carver found in the note store and in the older notes database.
+struct Carved {
+    std::optional<LocatedFile> store, notes;
+    std::optional<carving::NoteCarving> fromStore, fromNotes;
+};
+
+void post(ScanContext& context, const Carved& carved) {
+    if (carved.store && carved.fromStore) {
+        postNoteStore(context, *carved.store, *carved.fromStore);
     }
-    const auto store = context.filesFor(backupFolder).locateFirst({DeviceFiles::kNoteStore});
-    if (store) {
-        carveNoteStore(context, *store);
-    }
-    const auto notes = context.filesFor(backupFolder).notesDatabase();
-    if (!notes) {
+    if (!carved.notes) {
         systemLog("NoteDB is not exist");
-        if (store) {
+        if (carved.store) {
             context.nc.post(ScanNotification::kProgress, 96LL);
         }
         return;
     }
-    // The carver never writes, so the database and the -wal and -journal the backup keeps are read
-    // where they lie.
-    if (const auto opened =
-            carving::openDatabaseInPlace(notes->path, notes->walPath, notes->journalPath, notes->path)) {
-        const carving::NoteCarving carved = carving::carveDeletedNotes(*opened->file);
-        for (const carving::CarvedNote& found : carved.notes) {
-            context.nc.post(ScanNotification::kDelNote, std::shared_ptr<PRObject>(noteRecord(found)));
-        }
-        if (carved.cutBodies != 0 || carved.titlesOnly != 0) {
-            systemLog("Notes database " + notes->path + ": " + std::to_string(carved.cutBodies) +
-                      " deleted bodies cut short and " + std::to_string(carved.titlesOnly) +
-                      " deleted titles without their body are not shown");
-        }
+    if (carved.fromNotes) {
+        postNotesDatabase(context, *carved.notes, *carved.fromNotes);
     }
     context.nc.post(ScanNotification::kProgress, 96LL);
+}
+
+} // namespace
+
+std::future<ScannerPost> carveDelNotesAhead(ScanContext& context, const std::string& backupFolder) {
+    if (backupFolder.empty()) {
+        return readAhead([] { return ScannerPost(); });
+    }
+    auto carved = std::make_shared<Carved>();
+    carved->store = context.filesFor(backupFolder).locateFirst({DeviceFiles::kNoteStore});
+    carved->notes = context.filesFor(backupFolder).notesDatabase();
+    return readAhead([carved]() -> ScannerPost {
+        if (carved->store) {
+            carved->fromStore = carveInPlace(*carved->store);
+        }
+        if (carved->notes) {
+            carved->fromNotes = carveInPlace(*carved->notes);
+        }
+        return [carved](ScanContext& context) { post(context, *carved); };
+    });
+}
+
+void scanDelNoteThread(ScanContext& context, const std::string& backupFolder) {
+    if (const ScannerPost post = carveDelNotesAhead(context, backupFolder).get()) {
+        post(context);
+    }
 }
 
 } // namespace quarrow

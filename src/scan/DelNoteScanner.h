@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ScannerRegistry.h"
+
+#include <future>
 #include <string>
 
 namespace quarrow {
@@ -12,5 +15,10 @@ class ScanContext;
 // "ScanDelNoteInfo" per deleted note, each with where it was found, and then "ScanProgressInfo" 96.
 // Logs "NoteDB is not exist" when the backup holds no notes database.
 void scanDelNoteThread(ScanContext& context, const std::string& backupFolder);
+
+// The same carver reading ahead: finds the notes files on the scan's worker and carves them on a
+// thread of its own while the scanners before it run; what it answers posts as scanDelNoteThread
+// does.
+std::future<ScannerPost> carveDelNotesAhead(ScanContext& context, const std::string& backupFolder);
 
 } // namespace quarrow

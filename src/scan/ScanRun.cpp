@@ -26,9 +26,21 @@ void ScanRun::join() {
 }
 
 void ScanRun::ScanIOSBackUpFilehand(const std::string& backupFolder) {
-    for (const ScannerEntry& scanner : scanners_) {
-        if (scanner.run) {
-            scanner.run(*context_, backupFolder);
+    // Scanners that read ahead find their files now and read them while the scanners before them
+    // run; each still posts in its own turn.
+    std::vector<std::future<ScannerPost>> ahead(scanners_.size());
+    for (std::size_t i = 0; i < scanners_.size(); ++i) {
+        if (scanners_[i].ahead) {
+            ahead[i] = scanners_[i].ahead(*context_, backupFolder);
+        }
+    }
+    for (std::size_t i = 0; i < scanners_.size(); ++i) {
+        if (ahead[i].valid()) {
+            if (const ScannerPost post = ahead[i].get()) {
+                post(*context_);
+            }
+        } else if (scanners_[i].run) {
+            scanners_[i].run(*context_, backupFolder);
         }
     }
     if (scanThreadFinish_) {

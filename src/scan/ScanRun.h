@@ -16,7 +16,8 @@ class ScanContext;
 struct UnlockedBackup;
 
 // One run of the scanners over one backup folder, on a worker thread of its own. The scanners run
-// one after another and report through the notification centre; then the run calls
+// one after another and report through the notification centre (a scanner that reads ahead reads
+// during the ones before it, but still posts in its turn); then the run calls
 // scanThreadFinish on the worker (which hands the finish step to the main thread and waits for it),
 // and finally frees its working lists and working copies.
 class ScanRun {

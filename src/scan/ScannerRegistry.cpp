@@ -1,6 +1,7 @@
 #include "ScannerRegistry.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace quarrow {
 
@@ -58,6 +59,14 @@ std::vector<ScannerEntry> ScannerRegistry::edition(Edition edition) const {
         break;
     }
     return chosen;
+}
+
+std::future<ScannerPost> readAhead(const std::function<ScannerPost()>& work) {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, work);
+    }
 }
 
 std::set<Category> categoriesOf(const std::vector<ScannerEntry>& entries) {

@@ -4,6 +4,7 @@
 #include "records/Category.h"
 
 #include <functional>
+#include <future>
 #include <mutex>
 #include <set>
 #include <string>
@@ -18,6 +19,17 @@ class ScanContext;
 // notification centre, ending with its progress value. It returns nothing and never stops a scan.
 using ScannerFunction = std::function<void(ScanContext&, const std::string& backupFolder)>;
 
+// What a scanner posts in its turn.
+using ScannerPost = std::function<void(ScanContext&)>;
+// A scanner that reads ahead: called on the scan's worker when the run starts, it finds its files
+// there (a backup's files are reached from that thread only) and reads them on a thread of its own,
+// posting nothing, while the scanners before it run. In its turn the run waits for what it answers
+// and calls that, so that a scan posts in the same order as without it.
+using ScannerAhead = std::function<std::future<ScannerPost>(ScanContext&, const std::string& backupFolder)>;
+
+// Runs a read-ahead's work on a thread of its own; in the scanner's turn when no thread can be had.
+std::future<ScannerPost> readAhead(const std::function<ScannerPost()>& work);
+
 // What a scan needs to know about a scanner to run it and to show what it found.
 struct ScannerEntry {
     std::string name;              // "scanNoteThread"
@@ -26,6 +38,7 @@ struct ScannerEntry {
     int progress = 0;              // the progress value it posts last (photos: the last of their running values)
     bool carver = false;           // rebuilds deleted records from bytes
     ScannerFunction run;
+    ScannerAhead ahead = nullptr; // when given, the run reads ahead with it instead of calling `run`
 };
 
 // Which scanners a scan runs.

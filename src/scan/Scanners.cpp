@@ -29,7 +29,7 @@ std::vector<ScannerEntry> builtInScanners() {
          false,
          scanCallHistoryThread},
         {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread},
-        {"scanDelNoteThread", Category::Note, liveNotes, 96, true, scanDelNoteThread},
+        {"scanDelNoteThread", Category::Note, liveNotes, 96, true, scanDelNoteThread, carveDelNotesAhead},
     };
 }
 

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -106,4 +108,37 @@ TEST(ScanRun, FinishesWithoutAnyNotesDatabase) {
     EXPECT_TRUE(progress.empty());
     EXPECT_TRUE(log.contains("messageDB is not exist"));
     EXPECT_TRUE(driver.collection.noteArray().empty());
+}
+
+// A scanner that reads ahead does its reading while the scanners before it run, yet posts in its
+// own turn: a scan shows the same records in the same order with it as without it.
+TEST(ScanRun, AScannerReadingAheadReadsDuringEarlierScannersAndPostsInItsTurn) {
+    NotificationCenter nc;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool readingStarted = false;
+    bool sawReading = false;
+    std::vector<std::string> order;
+    auto first = [&](ScanContext&, const std::string&) {
+        std::unique_lock lock(mutex);
+        sawReading = changed.wait_for(lock, std::chrono::seconds(10), [&] { return readingStarted; });
+        order.push_back("first");
+    };
+    auto ahead = [&](ScanContext&, const std::string&) {
+        return readAhead([&]() -> ScannerPost {
+            {
+                std::lock_guard lock(mutex);
+                readingStarted = true;
+                order.push_back("second reads");
+            }
+            changed.notify_all();
+            return [&](ScanContext&) { order.push_back("second posts"); };
+        });
+    };
+    ScanDriver driver(nc);
+    driver.scan("/nowhere", {{"first", Category::Note, {}, 70, false, first},
+                             {"second", Category::Note, {}, 96, true, nullptr, ahead}});
+    EXPECT_TRUE(sawReading);
+    EXPECT_EQ(order, (std::vector<std::string>{"second reads", "first", "second posts"}));
+    EXPECT_EQ(driver.finishes, 1);
 }
