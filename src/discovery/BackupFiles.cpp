@@ -5,6 +5,7 @@
 #include "SqliteSource.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
+#include "platform/TextEscapes.h"
 #include "platform/WorkFolder.h"
 
 #include <algorithm>
@@ -219,6 +220,17 @@ std::string BackupFiles::fileID(const DeviceFile& file) {
         hex += kHex[digest[i] & 15];
     }
     return hex;
+}
+
+bool BackupFiles::isStorageFolderName(std::string_view name) {
+    return name.size() == 2 && hexDigitValue(name[0]) >= 0 && hexDigitValue(name[1]) >= 0;
+}
+
+bool BackupFiles::isBookkeepingName(std::string_view name) {
+    static constexpr std::string_view kNames[] = {"Manifest.db",    "Manifest.db-wal", "Manifest.db-shm",
+                                                  "Manifest.plist", "Manifest.mbdb",   "Manifest.mbdx",
+                                                  "Info.plist",     "Status.plist"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
 BackupLayout BackupFiles::layout() const {

@@ -100,6 +100,12 @@ public:
 
     // The SHA-1 of "<domain>-<relativePath>", 40 lowercase hex digits.
     static std::string fileID(const DeviceFile& file);
+    // Whether a name at the top of a manifest-layout backup is one of the folders its files are
+    // stored in: two hex digits, the first two of their file IDs.
+    static bool isStorageFolderName(std::string_view name);
+    // Whether a name at the top of a backup is one of the backup's own records of itself (its
+    // manifest in any of its forms, Info.plist, Status.plist) rather than a file of the device.
+    static bool isBookkeepingName(std::string_view name);
 
     // The path of the file in this backup when something exists there (whatever its kind: readers
     // check that it is a regular file), or nothing.

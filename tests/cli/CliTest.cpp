@@ -1,6 +1,7 @@
 #include "DeviceDb.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
+#include "PhoneDbs.h"
 #include "cli/CommandHelp.h"
 #include "cli/ScanProgress.h"
 #include "platform/TextEscapes.h"
@@ -219,6 +220,28 @@ TEST_F(Cli, EncryptedBackupsAreReadWithTheirPasswordAndRefusedWithStatus3Without
     const std::string verdict = prefix + "This backup is encrypted, and what unlocks it is damaged.\n";
     EXPECT_TRUE(damaged.err.ends_with("\n" + verdict) || damaged.err == verdict) << damaged.err;
     EXPECT_EQ(cli({"scan", "--password-file"}).status, 2);
+}
+
+// Photos of today's layout are exported as whole copies of what the backup stores; an encrypted
+// backup, opened with its password, exports none of its ciphertext as a picture.
+TEST_F(Cli, ExportsTheStoredPhotosOfTodaysLayoutWholeAndNoCiphertext) {
+    const std::string picture = fixtures::jpegLikeBytes(120000, 7);
+    for (const bool encrypt : {false, true}) {
+        const std::string folder = dir.makeDir(encrypt ? "locked" : "plain");
+        fixtures::ModernBackupBuilder builder(folder);
+        builder.writePropertyLists(fixtures::ModernDevice{});
+        const std::string stored = builder.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", picture);
+        ASSERT_TRUE(builder.writeManifest());
+        ASSERT_TRUE(!encrypt || fixtures::encryptBackup(folder));
+        fixtures::writeFile(dir.file("password"), "tortoise\n");
+        const std::string out = dir.file(encrypt ? "out-locked" : "out-plain");
+        const auto r =
+            cli({"export", folder, "--password-file", dir.file("password"), "--category", "Photo&Video", "--to", out});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string copy = out + "/Photo&Video/" + std::filesystem::path(stored).filename().string();
+        EXPECT_EQ(slurp(copy), encrypt ? std::nullopt : std::optional(picture));
+        EXPECT_TRUE(std::filesystem::is_empty(out + "/Photo&Video") == encrypt);
+    }
 }
 
 TEST_F(Cli, DamagedOrEmptyFoldersScanLikeAnyOther) {

@@ -1,8 +1,14 @@
 #include "scan/PhotoAndVideoScanner.h"
 
 #include "CategoryScanFixture.h"
+#include "EncryptedBackup.h"
+#include "ModernBackup.h"
+#include "discovery/BackupUnlock.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,3 +126,144 @@ TEST_F(PhotoScan, AFolderThatCannotBeListedPostsNothing) {
     EXPECT_TRUE(events.empty());
     EXPECT_TRUE(logged("cannot be listed"));
 }
+
+// The backup's records of itself are no pictures, however large; they still count as entries.
+TEST_F(PhotoScan, PassesOverTheBackupsOwnFilesInTheFlatLayout) {
+    for (const char* name :
+         {"Info.plist", "Manifest.mbdb", "Manifest.mbdx", "Manifest.plist", "Status.plist", "photo"}) {
+        writeFile(name, 60000);
+    }
+    scan(scanPhotoAndVideoThread);
+    EXPECT_EQ(events, (std::vector<std::string>{"progress 1", "progress 2", "progress 3", "progress 4", "progress 5",
+                                                "progress 6", "photo"}));
+    EXPECT_TRUE(logged("1 of 6 files"));
+}
+
+namespace {
+
+const char* kCameraRoll = "CameraRollDomain";
+
+// A backup of today's layout, as ModernBackupBuilder writes it: the device's files in two-hex-digit
+// storage folders, the backup's own files (a manifest large enough to pass for a picture among them)
+// at the top.
+class ModernPhotoScan : public PhotoScan {
+protected:
+    void SetUp() override {
+        builder.writePropertyLists(fixtures::ModernDevice{});
+        exact = builder.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0001.JPG", fixtures::jpegLikeBytes(50000, 1));
+        builder.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0002.JPG", fixtures::jpegLikeBytes(49999, 2));
+        movie = builder.addFile(kCameraRoll, "Media/DCIM/100APPLE/IMG_0003.MOV", fixtures::jpegLikeBytes(200000, 3));
+        for (int i = 0; i < 40; ++i) {
+            builder.addFile("HomeDomain", "Library/Preferences/p" + std::to_string(i) + ".plist", "<plist/>");
+        }
+        builder.addOtherRows(3000);
+        ASSERT_TRUE(builder.writeManifest());
+        ASSERT_GE(std::filesystem::file_size(folder + "/Manifest.db"), 50000u);
+    }
+
+    std::vector<std::string> posted() const {
+        std::vector<std::string> paths;
+        for (const auto& photo : collection.photoAndVideoArray()) {
+            paths.push_back(photo->filePath().value_or(""));
+        }
+        return paths;
+    }
+
+    // Entries in the storage folders, which the progress counts.
+    std::size_t storedEntries() const {
+        std::size_t n = 0;
+        for (const auto& top : std::filesystem::directory_iterator(folder)) {
+            if (top.is_directory() && !top.is_symlink() && top.path().filename().string().size() == 2) {
+                n += static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(top.path()), {}));
+            }
+        }
+        return n;
+    }
+
+    fixtures::ModernBackupBuilder builder{folder};
+    std::string exact, movie;
+};
+
+std::vector<long long> oneTo(long long last) {
+    std::vector<long long> values(static_cast<std::size_t>(last));
+    std::iota(values.begin(), values.end(), 1);
+    return values;
+}
+
+} // namespace
+
+// Today's layout: the stored files are walked folder by folder, by the same threshold, with links,
+// FIFOs and a storage folder that is a link passed over, and the manifest, however large, never
+// taken; the progress counts thirtieths of every entry walked.
+TEST_F(ModernPhotoScan, FindsStoredFilesOfTheThresholdAndNothingElse) {
+    const std::string linkFolder = folder + "/" + std::filesystem::path(exact).parent_path().filename().string();
+    ASSERT_EQ(::symlink(movie.c_str(), (linkFolder + "/0000000000000000000000000000000000000000").c_str()), 0);
+    ASSERT_EQ(::mkfifo((linkFolder + "/ffffffffffffffffffffffffffffffffffffffff").c_str(), 0600), 0);
+    // A storage folder's name that leads elsewhere is not followed.
+    dir.makeDir("elsewhere");
+    ASSERT_TRUE(fixtures::writeFile(dir.path() + "/elsewhere/big", fixtures::jpegLikeBytes(60000)));
+    std::string unused;
+    for (int d = 0; d < 256 && unused.empty(); ++d) {
+        const std::string name{"0123456789abcdef"[d >> 4], "0123456789abcdef"[d & 15]};
+        if (!std::filesystem::exists(folder + "/" + name)) {
+            unused = name;
+        }
+    }
+    ASSERT_EQ(::symlink((dir.path() + "/elsewhere").c_str(), (folder + "/" + unused).c_str()), 0);
+    writeFile("Manifest.db-shm", 60000);
+
+    scan(scanPhotoAndVideoThread);
+
+    std::vector<std::string> expected{exact, movie};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(posted(), expected);
+    EXPECT_EQ(collection.photoAndVideoArray()[0]->fileNodeName(),
+              std::filesystem::path(expected[0]).filename().string());
+    EXPECT_EQ(progress, oneTo(29));
+    EXPECT_EQ(storedEntries(), 45u);
+    EXPECT_TRUE(logged("2 of 45 files"));
+    EXPECT_TRUE(logged("a storage folder of the backup cannot be listed: " + unused));
+}
+
+// A few stored files: one step per distinct thirtieth, as in the flat layout.
+TEST_F(ModernPhotoScan, CountsThirtiethsOfTheStoredEntries) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_directory() && entry.path() != std::filesystem::path(exact).parent_path()) {
+            std::filesystem::remove_all(entry.path());
+        }
+    }
+    const std::size_t n = storedEntries();
+    ASSERT_GE(n, 1u);
+    ASSERT_LT(n, 30u);
+    scan(scanPhotoAndVideoThread);
+    EXPECT_EQ(progress, oneTo(static_cast<long long>(n)));
+    EXPECT_EQ(posted(), std::vector<std::string>{exact});
+}
+
+// An encrypted backup stores ciphertext: with its keys or without, no stored file is listed (none
+// could be shown or copied as a picture), the progress still runs, and the log counts without names.
+class EncryptedPhotoScan : public ModernPhotoScan, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EncryptedPhotoScan, ListsNoCiphertext) {
+    fixtures::BackupEncryption settings;
+    ASSERT_TRUE(fixtures::encryptBackup(folder, settings));
+    std::shared_ptr<const UnlockedBackup> unlocked;
+    if (GetParam()) {
+        ScriptedPasswordRequest passwords;
+        passwords.answerNext(settings.password);
+        const UnlockResult result = unlockBackup(folder, "Mia's iPhone", passwords);
+        ASSERT_EQ(result.status, UnlockStatus::Unlocked);
+        unlocked = result.unlocked;
+    }
+    context = std::make_unique<ScanContext>(nc, folder, unlocked);
+    scanPhotoAndVideoThread(*context, folder);
+
+    EXPECT_TRUE(collection.photoAndVideoArray().empty());
+    EXPECT_EQ(progress, oneTo(29));
+    // Padded to whole AES blocks, the 49,999-byte picture is stored in 50,000 bytes.
+    EXPECT_TRUE(logged("the backup is encrypted; 3 of 43 files are large enough but hold ciphertext"));
+    EXPECT_FALSE(anyLineHolds(std::filesystem::path(movie).filename().string()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EncryptedPhotoScan, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Unlocked" : "Locked"; });
