@@ -153,7 +153,7 @@ struct BackupFiles::State {
         if (!unlocked->manifestKey) {
             return path; // before iOS 10.2 only the files were encrypted
         }
-        const std::optional<std::string> target = privateTarget("Manifest.db");
+        std::optional<std::string> target = privateTarget("Manifest.db");
         if (!target || decryptManifest(*unlocked, path, *target).status != DecryptStatus::Decrypted) {
             systemLog("Manifest.db of the encrypted backup cannot be decrypted: " + path);
             return std::nullopt;
