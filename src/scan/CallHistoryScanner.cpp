@@ -1,5 +1,6 @@
 #include "CallHistoryScanner.h"
 
+#include "RowStream.h"
 #include "ScanContext.h"
 #include "SqlRows.h"
 #include "platform/Log.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
 
 namespace quarrow {
@@ -44,31 +46,26 @@ PRCallHistoryNodePtr callFromFields(CallFields fields, const PhoneNameIndex& nam
     return call;
 }
 
-void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder) {
-    if (backupFolder.empty()) {
-        return;
-    }
-    const auto file =
-        context.filesFor(backupFolder)
-            .locateFirst({DeviceFiles::kCallHistoryStore, DeviceFiles::kCallHistory, DeviceFiles::kCallHistoryLegacy});
-    if (!file) {
-        systemLog("messageDB is not exist");
-        return;
-    }
-    const SqliteHandle db = context.sqlite.open(*file);
-    if (!db) {
-        return; // logged where it failed
-    }
-    sqlite3* handle = db.get();
-    context.layouts.callHistory = callHistoryLayoutOf(handle);
-    if (context.layouts.callHistory == CallHistoryLayout::Unknown) {
-        SqliteSource::logUnread(handle, "Call history", "holds no call table; no calls read", file->path);
+namespace {
+
+// The layout of a database and whether its calls could be read; its rows go to the stream as
+// they are read.
+struct ReadCalls {
+    CallHistoryLayout layout = CallHistoryLayout::Unknown;
+    bool read = false;
+    std::size_t count = 0; // posted
+};
+
+void readCalls(sqlite3* handle, const std::string& path, ReadCalls& result, RowStream<CallFields>& out) {
+    result.layout = callHistoryLayoutOf(handle);
+    if (result.layout == CallHistoryLayout::Unknown) {
+        SqliteSource::logUnread(handle, "Call history", "holds no call table; no calls read", path);
         return;
     }
     // Both layouts read into the same four columns: the party, the date, the seconds and who called.
     // The Core Data store keeps dates and durations as real seconds (since 2001) and says who called
     // in ZORIGINATED; call_history.db keeps whole seconds and a flags word.
-    const bool store = context.layouts.callHistory == CallHistoryLayout::CallRecord;
+    const bool store = result.layout == CallHistoryLayout::CallRecord;
     const char* table = store ? "ZCALLRECORD" : "call";
     enum { kAddress, kDate, kDuration, kFlags };
     std::vector<std::string> missing;
@@ -82,7 +79,7 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
         systemLog(std::string("Call history: the calls could not be read: ") + sqlite3_errmsg(handle));
         return;
     }
-    std::size_t count = 0;
+    result.read = true;
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         CallFields fields;
@@ -101,16 +98,55 @@ void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder
                 fields.outgoing = isOutgoingCall(*flags);
             }
         }
-        context.nc.post(ScanNotification::kCallHistory,
-                        std::shared_ptr<PRObject>(callFromFields(std::move(fields), context.phoneNames)));
-        ++count;
+        out.push(std::move(fields));
     }
     if (rc != SQLITE_DONE) {
         systemLog(std::string("Call history: stopped reading at a damaged row: ") + sqlite3_errmsg(handle));
     }
-    systemLog("Call history read, layout " + std::string(layoutName(context.layouts.callHistory)) + ": " +
-              std::to_string(count) + " calls");
-    context.nc.post(ScanNotification::kProgress, 60LL);
+}
+
+} // namespace
+
+std::future<ScannerPost> readCallHistoryAhead(ScanContext& context, const std::string& backupFolder) {
+    if (backupFolder.empty()) {
+        return readAhead([] { return ScannerPost(); });
+    }
+    const auto file =
+        context.filesFor(backupFolder)
+            .locateFirst({DeviceFiles::kCallHistoryStore, DeviceFiles::kCallHistory, DeviceFiles::kCallHistoryLegacy});
+    if (!file) {
+        return readAhead([] { return ScannerPost([](ScanContext&) { systemLog("messageDB is not exist"); }); });
+    }
+    // Opened here, on the scan's worker, which is the only thread that reaches the backup's files.
+    std::shared_ptr<sqlite3> db(context.sqlite.open(*file).release(), SqliteClose());
+    if (!db) {
+        return readAhead([] { return ScannerPost(); }); // logged where it failed
+    }
+    const std::string path = file->path;
+    auto outcome = std::make_shared<ReadCalls>();
+    auto read = [db, path, outcome](RowStream<CallFields>& out) { readCalls(db.get(), path, *outcome, out); };
+    // Named and posted in the scanner's turn: the names come from the contacts scanned before.
+    auto post = [outcome](ScanContext& context, CallFields& fields) {
+        context.nc.post(ScanNotification::kCallHistory,
+                        std::shared_ptr<PRObject>(callFromFields(std::move(fields), context.phoneNames)));
+        ++outcome->count;
+    };
+    auto finish = [outcome](ScanContext& context) {
+        context.layouts.callHistory = outcome->layout;
+        if (!outcome->read) {
+            return;
+        }
+        systemLog("Call history read, layout " + std::string(layoutName(outcome->layout)) + ": " +
+                  std::to_string(outcome->count) + " calls");
+        context.nc.post(ScanNotification::kProgress, 60LL);
+    };
+    return streamAhead<CallFields>(read, post, finish);
+}
+
+void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder) {
+    if (const ScannerPost post = readCallHistoryAhead(context, backupFolder).get()) {
+        post(context);
+    }
 }
 
 } // namespace quarrow

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ScannerRegistry.h"
 #include "records/Records.h"
 #include "records/ValueHelpers.h"
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -16,6 +18,9 @@ class ScanContext;
 // per call with the name found among the scan's contacts, then "ScanProgressInfo" 60. Nothing is posted when the
 // database cannot be read.
 void scanCallHistoryThread(ScanContext& context, const std::string& backupFolder);
+// The same scanner reading ahead: the rows are read on a thread of their own while the scanners
+// before it run, then named and posted in its turn.
+std::future<ScannerPost> readCallHistoryAhead(ScanContext& context, const std::string& backupFolder);
 
 // One call as a layout's row gives it; what every call history layout maps to.
 struct CallFields {

@@ -1,5 +1,6 @@
 #include "MessageScanner.h"
 
+#include "RowStream.h"
 #include "ScanContext.h"
 #include "SqlRows.h"
 #include "platform/Log.h"
@@ -18,16 +19,11 @@ constexpr std::int64_t kNanosecondDates = 1000000000000LL;
 
 using Members = std::unordered_map<std::int64_t, std::vector<std::string>>;
 
+// Whether a layout's messages could be read; its rows go to the stream as they are read.
 struct ReadResult {
     bool read = false;
-    std::size_t count = 0;
 };
-
-void post(ScanContext& context, const MessageFields& fields, std::size_t& count) {
-    context.nc.post(ScanNotification::kMessage,
-                    std::shared_ptr<PRObject>(messageFromFields(fields, context.phoneNames)));
-    ++count;
-}
+using MessageStream = RowStream<MessageFields>;
 
 bool stepAll(sqlite3_stmt* stmt, sqlite3* db, const auto& onRow) {
     int rc;
@@ -72,7 +68,7 @@ Members chatRecipients(sqlite3* db) {
 
 // iOS 6 and later: one row per message, its partner through handle; a message sent into a group,
 // which has no handle, goes to the members of its chat.
-ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
+ReadResult readHandleLayout(sqlite3* db, MessageStream& out) {
     enum { kRow, kText, kDate, kFromMe, kHandle, kAttributedBody };
     std::vector<std::string> missing;
     const std::string messageColumns = columnsOrNull(db, "message", {"ROWID", "text", "date", "is_from_me"}, missing);
@@ -88,7 +84,7 @@ ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
         return {};
     }
     const Members recipients = chatRecipients(db);
-    ReadResult result{true, 0};
+    ReadResult result{true};
     stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
         MessageFields fields;
         fields.content = columnText(row, kText);
@@ -109,7 +105,7 @@ ReadResult readHandleLayout(ScanContext& context, sqlite3* db) {
                 fields.parties = found->second;
             }
         }
-        post(context, fields, result.count);
+        out.push(std::move(fields));
     });
     return result;
 }
@@ -136,7 +132,7 @@ Members readGroupMembers(sqlite3* db) {
 // iOS 5 and earlier: one row per message, its parties the members of its group, each message once
 // however many members its group has. iMessages (is_madrid 1) take their party and direction from
 // the madrid columns and count their dates from 2001; text messages count theirs from 1970.
-ReadResult readGroupLayout(ScanContext& context, sqlite3* db, bool madrid) {
+ReadResult readGroupLayout(sqlite3* db, bool madrid, MessageStream& out) {
     enum { kGroup, kText, kDate, kFlags, kAddress, kIsMadrid, kMadridHandle, kMadridFlags, kMadridAttachment };
     std::vector<std::string> missing;
     const std::string columns =
@@ -152,7 +148,7 @@ ReadResult readGroupLayout(ScanContext& context, sqlite3* db, bool madrid) {
         return {};
     }
     const Members members = readGroupMembers(db);
-    ReadResult result{true, 0};
+    ReadResult result{true};
     stepAll(stmt.get(), db, [&](sqlite3_stmt* row) {
         MessageFields fields;
         fields.content = columnText(row, kText);
@@ -188,7 +184,7 @@ ReadResult readGroupLayout(ScanContext& context, sqlite3* db, bool madrid) {
                 }
             }
         }
-        post(context, fields, result.count);
+        out.push(std::move(fields));
     });
     return result;
 }
@@ -277,41 +273,65 @@ PRMessageNodePtr messageFromFields(MessageFields fields, const PhoneNameIndex& n
     return message;
 }
 
-void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
+std::future<ScannerPost> readMessagesAhead(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
-        return;
+        return readAhead([] { return ScannerPost(); });
     }
     // The located file names its -wal, which a backup keeps as a device file of its own.
     const auto file = context.filesFor(backupFolder).locateFirst({DeviceFiles::kMessages});
     if (!file) {
-        systemLog("messageDB is not exist");
-        return;
+        return readAhead([] { return ScannerPost([](ScanContext&) { systemLog("messageDB is not exist"); }); });
     }
-    const SqliteHandle db = context.sqlite.open(*file);
+    // Opened here, on the scan's worker, which is the only thread that reaches the backup's files.
+    std::shared_ptr<sqlite3> db(context.sqlite.open(*file).release(), SqliteClose());
     if (!db) {
-        return; // logged where it failed
+        return readAhead([] { return ScannerPost(); }); // logged where it failed
     }
-    context.layouts.messages = messagesLayoutOf(db.get());
-    ReadResult result;
-    switch (context.layouts.messages) {
-    case MessagesLayout::Handle:
-        result = readHandleLayout(context, db.get());
-        break;
-    case MessagesLayout::Madrid:
-    case MessagesLayout::GroupMember:
-        result = readGroupLayout(context, db.get(), context.layouts.messages == MessagesLayout::Madrid);
-        break;
-    case MessagesLayout::Unknown:
-        systemLog("[CsmsModule] sqlite3_prepare smsdb failed!");
-        SqliteSource::logUnread(db.get(), "Messages database", "holds no message table this program reads", file->path);
-        return;
+    struct Outcome {
+        MessagesLayout layout = MessagesLayout::Unknown;
+        ReadResult result;
+        std::size_t count = 0;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const std::string path = file->path;
+    auto read = [db, path, outcome](MessageStream& out) {
+        outcome->layout = messagesLayoutOf(db.get());
+        switch (outcome->layout) {
+        case MessagesLayout::Handle:
+            outcome->result = readHandleLayout(db.get(), out);
+            break;
+        case MessagesLayout::Madrid:
+        case MessagesLayout::GroupMember:
+            outcome->result = readGroupLayout(db.get(), outcome->layout == MessagesLayout::Madrid, out);
+            break;
+        case MessagesLayout::Unknown:
+            systemLog("[CsmsModule] sqlite3_prepare smsdb failed!");
+            SqliteSource::logUnread(db.get(), "Messages database", "holds no message table this program reads", path);
+            break;
+        }
+    };
+    // Named and posted in the scanner's turn: the names come from the contacts scanned before.
+    auto post = [outcome](ScanContext& context, MessageFields& fields) {
+        context.nc.post(ScanNotification::kMessage,
+                        std::shared_ptr<PRObject>(messageFromFields(std::move(fields), context.phoneNames)));
+        ++outcome->count;
+    };
+    auto finish = [outcome](ScanContext& context) {
+        context.layouts.messages = outcome->layout;
+        if (!outcome->result.read) {
+            return;
+        }
+        systemLog("Messages database read, layout " + std::string(layoutName(outcome->layout)) + ": " +
+                  std::to_string(outcome->count) + " messages");
+        context.nc.post(ScanNotification::kProgress, 50LL);
+    };
+    return streamAhead<MessageFields>(read, post, finish);
+}
+
+void scanMessageThread(ScanContext& context, const std::string& backupFolder) {
+    if (const ScannerPost post = readMessagesAhead(context, backupFolder).get()) {
+        post(context);
     }
-    if (!result.read) {
-        return;
-    }
-    systemLog("Messages database read, layout " + std::string(layoutName(context.layouts.messages)) + ": " +
-              std::to_string(result.count) + " messages");
-    context.nc.post(ScanNotification::kProgress, 50LL);
 }
 
 } // namespace quarrow

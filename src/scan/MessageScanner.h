@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ScannerRegistry.h"
 #include "records/Records.h"
 #include "records/ValueHelpers.h"
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +20,9 @@ class ScanContext;
 // recipients' names found among the scan's contacts, then "ScanProgressInfo" 50. Nothing is posted
 // when the database cannot be read. The layout read is kept in the context and logged.
 void scanMessageThread(ScanContext& context, const std::string& backupFolder);
+// The same scanner reading ahead: the rows are read on a thread of their own while the scanners
+// before it run, then named and posted in its turn.
+std::future<ScannerPost> readMessagesAhead(ScanContext& context, const std::string& backupFolder);
 
 // One message as a layout's row gives it, before it becomes a record; what every layout maps to.
 struct MessageFields {

@@ -21,13 +21,14 @@ std::vector<ScannerEntry> builtInScanners() {
     return {
         {"scanPhotoAndVideoThread", Category::PhotoAndVideo, {}, 30, false, scanPhotoAndVideoThread},
         {"scanContactThread", Category::Contact, {kAddressBook}, 40, false, scanContactThread},
-        {"scanMessageThread", Category::Message, {kMessages}, 50, false, scanMessageThread},
+        {"scanMessageThread", Category::Message, {kMessages}, 50, false, scanMessageThread, readMessagesAhead},
         {"scanCallHistoryThread",
          Category::CallHistory,
          {kCallHistoryStore, kCallHistory, kCallHistoryLegacy},
          60,
          false,
-         scanCallHistoryThread},
+         scanCallHistoryThread,
+         readCallHistoryAhead},
         {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread},
         {"scanDelNoteThread", Category::Note, liveNotes, 96, true, scanDelNoteThread, carveDelNotesAhead},
     };
