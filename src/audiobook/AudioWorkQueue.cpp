@@ -2,27 +2,15 @@
 
 #include "MediaLibrary.h"
 
-#include "platform/MainThread.h"
-
 namespace quarrow {
 
-struct AudioWorkQueue::Box {
-    std::mutex mutex;
-    Listener listener;
-    bool alive = true;
-};
-
 AudioWorkQueue::AudioWorkQueue(ProcessRunner& runner, MainThread& mainThread, Listener listener)
-    : converter_(runner), mainThread_(mainThread), box_(std::make_shared<Box>()) {
-    box_->listener = std::move(listener);
+    : converter_(runner), listener_(mainThread, std::move(listener)) {
     worker_ = std::thread([this] { workerLoop(); });
 }
 
 AudioWorkQueue::~AudioWorkQueue() {
-    {
-        std::lock_guard lock(box_->mutex);
-        box_->alive = false;
-    }
+    listener_.close();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -34,17 +22,7 @@ AudioWorkQueue::~AudioWorkQueue() {
 }
 
 void AudioWorkQueue::post(std::function<void(const Listener&)> call) {
-    mainThread_.post([box = box_, call = std::move(call)] {
-        Listener listener;
-        {
-            std::lock_guard lock(box->mutex);
-            if (!box->alive) {
-                return;
-            }
-            listener = box->listener;
-        }
-        call(listener);
-    });
+    listener_.post(std::move(call));
 }
 
 std::uint64_t AudioWorkQueue::enqueue(Task task) {

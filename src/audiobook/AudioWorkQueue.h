@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioFileConverter.h"
+#include "platform/MainThreadListener.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -55,14 +56,12 @@ private:
         std::uint64_t id;
         Task task;
     };
-    struct Box;
 
     void workerLoop();
     void post(std::function<void(const Listener&)> call);
 
     AudioFileConverter converter_;
-    MainThread& mainThread_;
-    std::shared_ptr<Box> box_;
+    MainThreadListener<Listener> listener_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -100,13 +100,6 @@ private:
 
 } // namespace
 
-struct ConversionQueue::ListenerBox {
-    std::mutex mutex;
-    Listener listener;
-    std::uint64_t token = 0;
-    bool alive = true;
-};
-
 // One file to write: where, under which name, and how to get its text (read only when its turn
 // comes, so a book's text is held once).
 struct ConversionQueue::Part {
@@ -117,13 +110,10 @@ struct ConversionQueue::Part {
 };
 
 ConversionQueue::ConversionQueue(SpeechEngine& engine, MainThread& mainThread)
-    : engine_(engine), mainThread_(mainThread), listener_(std::make_shared<ListenerBox>()) {}
+    : engine_(engine), listener_(mainThread) {}
 
 ConversionQueue::~ConversionQueue() {
-    {
-        std::lock_guard lock(listener_->mutex);
-        listener_->alive = false;
-    }
+    listener_.close();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -143,30 +133,15 @@ ConversionQueue& ConversionQueue::shared() {
 }
 
 std::uint64_t ConversionQueue::setListener(Listener listener) {
-    std::lock_guard lock(listener_->mutex);
-    listener_->listener = std::move(listener);
-    return ++listener_->token;
+    return listener_.set(std::move(listener));
 }
 
 void ConversionQueue::clearListener(std::uint64_t token) {
-    std::lock_guard lock(listener_->mutex);
-    if (listener_->token == token) {
-        listener_->listener = {};
-    }
+    listener_.clear(token);
 }
 
 void ConversionQueue::post(std::function<void(const Listener&)> call) {
-    mainThread_.post([box = listener_, call = std::move(call)] {
-        Listener listener;
-        {
-            std::lock_guard lock(box->mutex);
-            if (!box->alive) {
-                return;
-            }
-            listener = box->listener;
-        }
-        call(listener);
-    });
+    listener_.post(std::move(call));
 }
 
 std::uint64_t ConversionQueue::enqueue(ConversionRequest request) {

@@ -2,6 +2,7 @@
 
 #include "PRAudioNode.h"
 #include "PRBookNode.h"
+#include "platform/MainThreadListener.h"
 #include "platform/SpeechEngine.h"
 
 #include <atomic>
@@ -127,7 +128,6 @@ private:
         ConversionRequest request;
     };
     struct Part;
-    struct ListenerBox;
 
     void workerLoop();
     ConversionReport run(const Job& job);
@@ -137,8 +137,7 @@ private:
     void post(std::function<void(const Listener&)> call);
 
     SpeechEngine& engine_;
-    MainThread& mainThread_;
-    std::shared_ptr<ListenerBox> listener_;
+    MainThreadListener<Listener> listener_;
     std::size_t pieceSize_ = 4000;
 
     mutable std::mutex mutex_;
