@@ -181,8 +181,8 @@ std::string ffmetadataValue(std::string_view text) {
 AudioProbe parseProbeOutput(std::string_view text) {
     AudioProbe probe;
     std::vector<std::pair<int, std::string>> chapters; // index, title
-    int chapterCount = 0;
-    std::string firstAudioStream; // "streams.stream.N." of the first audio stream
+    std::int64_t chapterCount = 0;                     // wide enough for the largest index a line may name, plus one
+    std::string firstAudioStream;                      // "streams.stream.N." of the first audio stream
     std::vector<std::pair<std::string, std::string>> lines;
     while (!text.empty()) {
         const auto nl = text.find('\n');
@@ -221,14 +221,14 @@ AudioProbe parseProbeOutput(std::string_view text) {
             if (ec != std::errc() || index < 0) {
                 continue;
             }
-            chapterCount = std::max(chapterCount, index + 1);
+            chapterCount = std::max<std::int64_t>(chapterCount, std::int64_t{index} + 1);
             if (std::string_view(end, static_cast<std::size_t>(rest.data() + rest.size() - end)) == ".tags.title") {
                 chapters.emplace_back(index, value);
             }
         }
     }
     // Bounded by the lines read, so a hostile index cannot ask for a huge list.
-    chapterCount = std::min<int>(chapterCount, static_cast<int>(lines.size()));
+    chapterCount = std::min<std::int64_t>(chapterCount, static_cast<std::int64_t>(lines.size()));
     probe.chapterTitles.assign(static_cast<std::size_t>(chapterCount), std::string());
     for (const auto& [index, title] : chapters) {
         if (index < chapterCount) {

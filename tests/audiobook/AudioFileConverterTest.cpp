@@ -291,6 +291,8 @@ TEST(ProbeOutput, QuotedTextsAndHostileChapterNumbers) {
     const AudioProbe probe = parseProbeOutput("chapters.chapter.1.tags.title=\"Two \\\"2\\\" \\$x\\\\\"\n"
                                               "chapters.chapter.0.tags.title=\"One\"\n"
                                               "chapters.chapter.999999999.id=7\n"
+                                              "chapters.chapter.2147483647.id=8\n" // the largest index, plus one
+                                              "chapters.chapter.99999999999.id=9\n"
                                               "streams.stream.0.codec_name=\"mjpeg\"\n"
                                               "streams.stream.0.codec_type=\"video\"\n"
                                               "streams.stream.0.disposition.attached_pic=1\n"
@@ -300,7 +302,7 @@ TEST(ProbeOutput, QuotedTextsAndHostileChapterNumbers) {
     EXPECT_DOUBLE_EQ(probe.duration, 12.5);
     EXPECT_EQ(probe.audioCodec, "mp3");
     EXPECT_TRUE(probe.hasCover);
-    ASSERT_LE(probe.chapterTitles.size(), 9u);
+    ASSERT_LE(probe.chapterTitles.size(), 11u);
     ASSERT_GE(probe.chapterTitles.size(), 2u);
     EXPECT_EQ(probe.chapterTitles[0], "One");
     EXPECT_EQ(probe.chapterTitles[1], "Two \"2\" $x\\");
