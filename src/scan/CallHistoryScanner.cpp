@@ -19,11 +19,10 @@ bool isOutgoingCall(std::int64_t flags) {
 
 PRCallHistoryNodePtr callFromFields(CallFields fields, const PhoneNameIndex& names) {
     auto call = std::make_shared<PRCallHistoryNode>();
+    // Absent without a number: no number, no contact.
+    call->setCallName(fields.address ? getNameByPhoneNumber(*fields.address, names) : OptText());
     if (fields.address) {
-        call->setCallName(getNameByPhoneNumber(*fields.address, names));
         call->setCallPhone(std::move(fields.address));
-    } else {
-        call->setCallName(std::nullopt); // absent: no number, no contact
     }
     if (fields.date) {
         if (auto text = fields.epoch ? dateTextSince(*fields.date, *fields.epoch) : dateText(*fields.date, 0)) {
