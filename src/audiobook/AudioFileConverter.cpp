@@ -300,18 +300,13 @@ std::optional<AudioConversionJob> bookConversionJob(const std::vector<PRAudioNod
 AudioFileConverter::AudioFileConverter(ProcessRunner& runner) : runner_(runner) {}
 
 std::optional<AudioProbe> AudioFileConverter::probe(const std::string& path, std::string& error) {
+    // Its length, format and tags, and its streams with their covers.
+    const std::string entries = "format=duration,format_name:format_tags=major_brand,title,artist:"
+                                "stream=codec_type,codec_name:stream_disposition=attached_pic";
     std::string output;
     ProcessRequest request;
-    request.arguments = {"ffprobe",
-                         "-v",
-                         "error",
-                         "-show_entries",
-                         "format=duration,format_name:format_tags=major_brand,title,artist:"
-                         "stream=codec_type,codec_name:stream_disposition=attached_pic",
-                         "-show_chapters",
-                         "-of",
-                         "flat",
-                         ffmpegFileUrl(path)};
+    request.arguments = {"ffprobe",        "-v",  "error", "-show_entries",    entries,
+                         "-show_chapters", "-of", "flat",  ffmpegFileUrl(path)};
     request.outputLine = [&output](std::string_view line) {
         output.append(line);
         output += '\n';
