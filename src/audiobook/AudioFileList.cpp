@@ -137,7 +137,7 @@ std::string audioSizeText(std::uint64_t bytes) {
     char text[32];
     if (bytes < 1000) {
         std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 1000 * 1000) {
+    } else if (bytes < 1000ull * 1000) {
         std::snprintf(text, sizeof text, "%.0f KB", static_cast<double>(bytes) / 1e3);
     } else if (bytes < 1000ull * 1000 * 1000) {
         std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);

@@ -20,7 +20,7 @@ namespace quarrow {
 
 namespace {
 
-constexpr std::size_t kErrorOutputKept = 64 * 1024;
+constexpr std::size_t kErrorOutputKept = std::size_t{64} * 1024;
 constexpr int kPollMs = 100;
 // How long a cancelled program has to end after SIGTERM before it is killed.
 constexpr auto kTermGrace = std::chrono::seconds(2);
