@@ -2,6 +2,7 @@
 
 #include "TextDecoding.h"
 #include "UnpackFolder.h"
+#include "platform/FileMoves.h"
 #include "platform/Log.h"
 #include "records/Utf8.h"
 
@@ -173,21 +174,6 @@ int openFolders(int rootFd, const std::vector<std::string_view>& parts, std::siz
         fd = next;
     }
     return fd;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace

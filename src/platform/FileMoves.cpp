@@ -11,6 +11,25 @@
 
 namespace quarrow {
 
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 int renameNoReplace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -94,13 +113,8 @@ int copyFileNoReplace(const std::string& from, const std::string& to) {
                 error = errno;
                 break;
             }
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::write(out.get(), buffer + done, static_cast<std::size_t>(n - done));
-                if (w < 0 && errno != EINTR) {
-                    error = errno;
-                    break;
-                }
-                done += w > 0 ? w : 0;
+            if (!writeAll(out.get(), buffer, static_cast<std::size_t>(n))) {
+                error = errno;
             }
             if (error != 0) {
                 break;

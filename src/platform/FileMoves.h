@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace quarrow {
+
+// Writes all `size` bytes to the descriptor, going on after interruptions and short writes. False
+// with errno set when it fails (EIO when the descriptor takes no more bytes at all).
+bool writeAll(int fd, const void* data, std::size_t size);
 
 // Renames `from` to `to` unless something already exists at `to`. Answers 0, or the errno of the
 // failure (EEXIST when the name is taken). Uses the kernel's no-replace rename, then a hard link,

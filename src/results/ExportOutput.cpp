@@ -56,17 +56,9 @@ public:
     }
 
     bool write(const char* data, std::size_t size) override {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = errnoText(errno);
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
+        if (!writeAll(fd_, data, size)) {
+            error_ = errnoText(errno);
+            return false;
         }
         return true;
     }

@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 using namespace quarrow;
@@ -101,6 +104,27 @@ TEST(FileMoves, NumberedNames) {
     EXPECT_EQ(numberedName("Book", ".aiff", 1), "Book.aiff");
     EXPECT_EQ(numberedName("Book", ".aiff", 2), "Book (2).aiff");
     EXPECT_EQ(numberedName("Title.epub -01", ".aiff", 12), "Title.epub -01 (12).aiff");
+}
+
+// Every byte reaches the file through short writes; a device that takes nothing more fails with
+// its reason instead of a silent loss or an endless loop.
+TEST(FileMoves, WriteAllWritesEveryByteOrSaysWhyNot) {
+    TempDir dir;
+    const std::string path = dir.file("out");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string data(1 << 20, 'q');
+    EXPECT_TRUE(writeAll(fd, data.data(), data.size()));
+    ::close(fd);
+    EXPECT_EQ(std::filesystem::file_size(path), data.size());
+
+    const int full = ::open("/dev/full", O_WRONLY);
+    if (full >= 0) {
+        errno = 0;
+        EXPECT_FALSE(writeAll(full, data.data(), 10));
+        EXPECT_EQ(errno, ENOSPC);
+        ::close(full);
+    }
 }
 
 TEST(FileMoves, RenameNoReplaceRefusesATakenName) {
