@@ -1,7 +1,9 @@
 #include "PhotoAndVideoScanner.h"
 
 #include "ScanContext.h"
+#include "ScannerRegistry.h"
 #include "discovery/BackupFiles.h"
+#include "platform/FileReads.h"
 #include "platform/Log.h"
 #include "platform/UniqueFd.h"
 #include "records/ScanNotifications.h"
@@ -15,6 +17,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 #include <vector>
 
 namespace quarrow {
@@ -85,7 +88,71 @@ private:
     long long counter_ = 0;
 };
 
+// The file IDs of the databases the scanners read, with those of the logs a backup may keep of them
+// as files of their own: the device's records, whatever their bytes say (a damaged header too).
+std::unordered_set<std::string> scannedDatabaseIDs() {
+    std::unordered_set<std::string> ids;
+    for (const ScannerEntry& entry : ScannerRegistry::shared().entries()) {
+        for (const DeviceFile& file : entry.files) {
+            ids.insert(BackupFiles::fileID(file));
+            for (const char* log : {"-wal", "-journal", "-shm"}) {
+                const std::string path = std::string(file.relativePath) + log;
+                ids.insert(BackupFiles::fileID({file.domain, path}));
+            }
+        }
+    }
+    return ids;
+}
+
+// What a walk found, for the closing log line.
+struct WalkCounts {
+    std::size_t large = 0;      // regular files of the threshold
+    std::size_t records = 0;    // of those, the device's own records, not posted
+    std::size_t unreadable = 0; // of those, files whose first bytes could not be read, posted by size
+};
+
+// Whether a file of the threshold is one of the device's own records rather than a picture or a
+// movie. A file whose first bytes cannot be read (no permission, gone since it was listed) counts as
+// no record: hiding a picture from the user loses it, while listing a file too many costs a line,
+// and the export says so when it cannot copy it.
+bool isDeviceRecord(int folderFd, const std::string& name, const std::unordered_set<std::string>& databaseIDs,
+                    WalkCounts& counts) {
+    if (databaseIDs.contains(name)) {
+        return true;
+    }
+    const std::optional<std::string> leading = leadingBytesAt(folderFd, name, kDeviceRecordBytes);
+    if (!leading) {
+        ++counts.unreadable;
+        return false;
+    }
+    return deviceRecordKind(*leading) != DeviceRecordKind::None;
+}
+
 } // namespace
+
+DeviceRecordKind deviceRecordKind(std::string_view leading) {
+    using namespace std::string_view_literals;
+    // Header of a database file: offset 0, 16 bytes, "SQLite format 3" and its terminating zero.
+    if (leading.starts_with("SQLite format 3\0"sv)) {
+        return DeviceRecordKind::Database;
+    }
+    // A write-ahead log: offset 0, the big-endian magic 0x377f0682 or 0x377f0683 (the checksums'
+    // byte order), then at offset 4 the format version 3007000, the only one there is.
+    if (leading.size() >= 8 && leading.substr(0, 3) == "\x37\x7f\x06"sv &&
+        (leading[3] == '\x82' || leading[3] == '\x83') && leading.substr(4, 4) == "\x00\x2d\xe2\x18"sv) {
+        return DeviceRecordKind::DatabaseLog;
+    }
+    // A rollback journal: offset 0, its 8-byte magic.
+    if (leading.starts_with("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7"sv)) {
+        return DeviceRecordKind::DatabaseLog;
+    }
+    // A binary property list: "bplist", then its version as two digits ("00").
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (leading.size() >= 8 && leading.starts_with("bplist"sv) && digit(leading[6]) && digit(leading[7])) {
+        return DeviceRecordKind::PropertyList;
+    }
+    return DeviceRecordKind::None;
+}
 
 void scanPhotoAndVideoThread(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
@@ -128,10 +195,12 @@ void scanPhotoAndVideoThread(ScanContext& context, const std::string& backupFold
     // An encrypted backup stores its files as ciphertext: the bytes of no picture, and a copy of
     // them would be no picture either. They are counted, never reported.
     const bool encrypted = files.encrypted();
+    const std::unordered_set<std::string> databaseIDs =
+        encrypted ? std::unordered_set<std::string>{} : scannedDatabaseIDs();
     ThirtiethsProgress progress(context.nc, n);
     const std::string prefix = backupFolder.ends_with('/') ? backupFolder : backupFolder + "/";
     std::size_t i = 0;
-    std::size_t found = 0;
+    WalkCounts counts;
     for (const WalkedFolder& folder : folders) {
         const bool atTop = folder.name.empty();
         const UniqueFd storage = atTop ? UniqueFd() : openStorageFolder(top, folder.name);
@@ -147,18 +216,30 @@ void scanPhotoAndVideoThread(ScanContext& context, const std::string& backupFold
                 static_cast<std::uint64_t>(st.st_size) < kPhotoAndVideoMinimumSize) {
                 continue;
             }
-            ++found;
-            if (!encrypted) {
-                context.nc.post(ScanNotification::kPhotoAndVideo, folderPrefix + name);
+            ++counts.large;
+            // Ciphertext is not looked into: its bytes say nothing, and none of it is posted.
+            if (encrypted) {
+                continue;
             }
+            if (isDeviceRecord(fd, name, databaseIDs, counts)) {
+                ++counts.records;
+                continue;
+            }
+            context.nc.post(ScanNotification::kPhotoAndVideo, folderPrefix + name);
         }
     }
+    const std::string large = std::to_string(counts.large) + " of " + std::to_string(n);
     if (encrypted) {
-        systemLog("Photos and videos: the backup is encrypted; " + std::to_string(found) + " of " + std::to_string(n) +
+        systemLog("Photos and videos: the backup is encrypted; " + large +
                   " files are large enough but hold ciphertext, and are not listed");
     } else {
-        systemLog("Photos and videos: " + std::to_string(found) + " of " + std::to_string(n) +
-                  " files are large enough to be pictures or movies");
+        systemLog("Photos and videos: " + large + " files are large enough to be pictures or movies" +
+                  (counts.records > 0 ? "; " + std::to_string(counts.records) +
+                                            " of those are databases or property lists of the device, not listed"
+                                      : std::string()) +
+                  (counts.unreadable > 0 ? "; " + std::to_string(counts.unreadable) +
+                                               " could not be read and are listed by their size alone"
+                                         : std::string()));
     }
 }
 

@@ -630,7 +630,7 @@ private slots:
         recovery()->actScanIOSBackupFile();
         QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
         auto* rv = recovery()->resultViewController();
-        const std::vector<std::pair<Category, int>> rows = {{Category::PhotoAndVideo, 6},
+        const std::vector<std::pair<Category, int>> rows = {{Category::PhotoAndVideo, 3},
                                                             {Category::Contact, 7},
                                                             {Category::Message, 12},
                                                             {Category::Note, 4},

@@ -97,19 +97,20 @@ TEST_F(FullScan, FillsEveryCategoryWithProgressThatNeverGoesDownAndLeavesTheBack
 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     EXPECT_EQ(std::vector<long long>(progress.end() - 5, progress.end()), (std::vector<long long>{40, 50, 60, 70, 96}));
-    // Pictures go by size alone: the picture, and the databases large enough to pass for one.
+    // Pictures go by size, but the databases the other scanners read are never taken for one,
+    // however large.
     std::set<std::string> large;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.is_regular_file() && entry.file_size() >= 50000) {
             large.insert(entry.path().string());
         }
     }
+    ASSERT_GT(large.size(), 1u);
     std::set<std::string> listed;
     for (const auto& photo : collection.photoAndVideoArray()) {
         listed.insert(photo->filePath().value_or(""));
     }
-    EXPECT_EQ(listed, large);
-    EXPECT_TRUE(listed.contains(folder + "/" + pictureName()));
+    EXPECT_EQ(listed, std::set<std::string>{folder + "/" + pictureName()});
     ASSERT_EQ(collection.contactArray().size(), 1u);
     ASSERT_EQ(collection.messageArray().size(), 1u);
     ASSERT_EQ(collection.callHistoryArray().size(), 1u);

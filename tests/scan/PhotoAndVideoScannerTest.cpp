@@ -4,11 +4,15 @@
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
 #include "discovery/BackupUnlock.h"
+#include "support/BackupBuilder.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <numeric>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,3 +271,173 @@ TEST_P(EncryptedPhotoScan, ListsNoCiphertext) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, EncryptedPhotoScan, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Unlocked" : "Locked"; });
+
+namespace {
+
+// The bytes SQLite itself leaves in a device's files: a database of about 90 KB in rollback mode, the
+// hot journal of a transaction still open on it, and the write-ahead log of another database that a
+// writer holds open (both logs are device files of their own in a backup).
+struct SqliteFiles {
+    std::string database, journal, wal;
+};
+
+bool run(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+SqliteFiles sqliteFiles(const TempDir& dir) {
+    constexpr const char* kFill = "CREATE TABLE t(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                  "WHERE i < 40) INSERT INTO t SELECT randomblob(2000) FROM n;";
+    SqliteFiles files;
+    sqlite3* db = nullptr;
+    const std::string rollback = dir.file("rollback.sqlite");
+    EXPECT_EQ(sqlite3_open(rollback.c_str(), &db), SQLITE_OK);
+    EXPECT_TRUE(run(db, kFill));
+    files.database = fixtures::readFile(rollback);
+    // Without syncs SQLite writes the journal's magic number as soon as the journal is opened.
+    EXPECT_TRUE(run(db, "PRAGMA synchronous=OFF; BEGIN; UPDATE t SET x = randomblob(2000);"));
+    files.journal = fixtures::readFile(rollback + "-journal");
+    EXPECT_TRUE(run(db, "ROLLBACK;"));
+    sqlite3_close(db);
+
+    const std::string logged = dir.file("logged.sqlite");
+    EXPECT_EQ(sqlite3_open(logged.c_str(), &db), SQLITE_OK);
+    EXPECT_TRUE(run(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"));
+    EXPECT_TRUE(run(db, kFill));
+    files.wal = fixtures::readFile(logged + "-wal");
+    sqlite3_close(db);
+    return files;
+}
+
+// One file of the device as a backup stores it, and whether it belongs under Photo&Video.
+struct StoredFile {
+    std::string domain, relativePath, bytes;
+    bool listed;
+};
+
+std::vector<StoredFile> deviceFiles(const TempDir& dir) {
+    const SqliteFiles sqlite = sqliteFiles(dir);
+    // A notes database whose header was wiped: no magic left, but its file ID says what it is.
+    {
+        fixtures::NotesDbBuilder notes(dir.file("notes.sqlite"));
+        for (int i = 1; i <= 60; ++i) {
+            notes.addNote({i, "Note " + std::to_string(i), std::string(1000, 'n'), 352803900, 352803900});
+        }
+    }
+    std::string wipedNotes = fixtures::readFile(dir.file("notes.sqlite"));
+    wipedNotes.replace(0, 100, 100, '\0');
+    std::string unknown = fixtures::jpegLikeBytes(70000, 7);
+    unknown.replace(0, 4, "\x00\x01\x02\x03", 4);
+    const std::string text = "SQLite format 3 is the file format of SQLite, and this is a text about it.\n";
+    std::string bigList = binaryPlist({{BinaryObject::String, {}, std::string(60000, 'p')}});
+    const DeviceFile notes = DeviceFiles::kNotes;
+    return {
+        {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", fixtures::jpegLikeBytes(60000, 1), true},
+        {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.PNG", fixtures::pngPicture(200, 120, 2), true},
+        {"MediaDomain", "Media/Recordings/0001.m4a", unknown, true},
+        {"AppDomain-com.example.reader", "Documents/about.txt", text + std::string(60000 - text.size(), ' '), true},
+        {"AppDomain-com.example.reader", "Library/cache.sqlite", sqlite.database, false},
+        {"AppDomain-com.example.reader", "Library/cache.sqlite-journal", sqlite.journal, false},
+        {"AppDomain-com.example.reader", "Library/store.sqlite-wal", sqlite.wal, false},
+        {"HomeDomain", "Library/Preferences/com.example.reader.plist", bigList, false},
+        {std::string(notes.domain), std::string(notes.relativePath), wipedNotes, false},
+    };
+}
+
+// The same files in either layout: at the top of an older backup, in the storage folders of today's.
+class DeviceRecordScan : public PhotoScan, public ::testing::WithParamInterface<BackupLayout> {};
+
+} // namespace
+
+// The device's own records are no pictures, however large: databases, their logs and binary
+// property lists are known by their first bytes, the databases the scanners read by their file IDs
+// too; pictures, films and bytes of no known kind are listed as before, as is a text that only
+// begins like a database's header.
+TEST_P(DeviceRecordScan, ListsPicturesAndUnknownFilesButNoDatabaseOrPropertyList) {
+    const std::vector<StoredFile> stored = deviceFiles(dir);
+    std::set<std::string> expected;
+    fixtures::ModernBackupBuilder builder(folder);
+    for (const StoredFile& file : stored) {
+        ASSERT_GE(file.bytes.size(), 50000u) << file.relativePath;
+        std::string path = folder + "/" + BackupFiles::fileID({file.domain, file.relativePath});
+        if (GetParam() == BackupLayout::Manifest) {
+            path = builder.addFile(file.domain, file.relativePath, file.bytes);
+        } else {
+            ASSERT_TRUE(fixtures::writeFile(path, file.bytes));
+        }
+        if (file.listed) {
+            expected.insert(path);
+        }
+    }
+    if (GetParam() == BackupLayout::Manifest) {
+        builder.writePropertyLists(fixtures::ModernDevice{});
+        ASSERT_TRUE(builder.writeManifest());
+    }
+    const std::string before = folderFingerprint(folder);
+
+    scan(scanPhotoAndVideoThread);
+
+    std::set<std::string> posted;
+    for (const auto& photo : collection.photoAndVideoArray()) {
+        posted.insert(photo->filePath().value_or(""));
+    }
+    EXPECT_EQ(posted, expected);
+    EXPECT_TRUE(logged("9 of 9 files are large enough to be pictures or movies; 5 of those are databases or property "
+                       "lists of the device, not listed"));
+    EXPECT_FALSE(logged("could not be read"));
+    EXPECT_EQ(folderFingerprint(folder), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DeviceRecordScan, ::testing::Values(BackupLayout::Flat, BackupLayout::Manifest),
+                         [](const auto& info) { return info.param == BackupLayout::Flat ? "Flat" : "Manifest"; });
+
+namespace {
+
+struct LeadingBytesCase {
+    const char* name;
+    std::string bytes;
+    DeviceRecordKind kind;
+};
+
+class DeviceRecordKinds : public ::testing::TestWithParam<LeadingBytesCase> {};
+
+} // namespace
+
+// Only the exact magic numbers count; a byte off, or too few bytes, and the file is kept.
+TEST_P(DeviceRecordKinds, KnowsOnlyTheExactMagicNumbers) {
+    EXPECT_EQ(deviceRecordKind(GetParam().bytes), GetParam().kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, DeviceRecordKinds,
+    ::testing::Values(
+        LeadingBytesCase{"Database", std::string("SQLite format 3\0", 16), DeviceRecordKind::Database},
+        LeadingBytesCase{"DatabaseWithoutItsZero", "SQLite format 3 ", DeviceRecordKind::None},
+        LeadingBytesCase{"DatabaseCutShort", "SQLite format 3", DeviceRecordKind::None},
+        LeadingBytesCase{"OtherFormatNumber", std::string("SQLite format 4\0", 16), DeviceRecordKind::None},
+        LeadingBytesCase{"WalOneByteOrder", std::string("\x37\x7f\x06\x82\x00\x2d\xe2\x18", 8),
+                         DeviceRecordKind::DatabaseLog},
+        LeadingBytesCase{"WalOtherByteOrder", std::string("\x37\x7f\x06\x83\x00\x2d\xe2\x18", 8),
+                         DeviceRecordKind::DatabaseLog},
+        LeadingBytesCase{"WalOfAnotherVersion", std::string("\x37\x7f\x06\x82\x00\x2d\xe2\x19", 8),
+                         DeviceRecordKind::None},
+        LeadingBytesCase{"WalCutShort", std::string("\x37\x7f\x06\x82\x00\x2d\xe2", 7), DeviceRecordKind::None},
+        LeadingBytesCase{"Journal", std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7\x00\x00\x00\x01", 12),
+                         DeviceRecordKind::DatabaseLog},
+        LeadingBytesCase{"PropertyList", "bplist00\xd1\x01\x02", DeviceRecordKind::PropertyList},
+        LeadingBytesCase{"PropertyListVersion15", "bplist15", DeviceRecordKind::PropertyList},
+        LeadingBytesCase{"PropertyListWithoutVersion", "bplist", DeviceRecordKind::None},
+        LeadingBytesCase{"WordBplist", "bplistic text", DeviceRecordKind::None},
+        LeadingBytesCase{"Jpeg", std::string("\xff\xd8\xff\xe0\x00\x10JFIF", 10), DeviceRecordKind::None},
+        LeadingBytesCase{"Heic",
+                         std::string("\x00\x00\x00\x18"
+                                     "ftypheic",
+                                     12),
+                         DeviceRecordKind::None},
+        LeadingBytesCase{"QuickTimeMovie",
+                         std::string("\x00\x00\x00\x14"
+                                     "ftypqt  ",
+                                     12),
+                         DeviceRecordKind::None},
+        LeadingBytesCase{"Nothing", "", DeviceRecordKind::None}),
+    [](const auto& info) { return std::string(info.param.name); });
