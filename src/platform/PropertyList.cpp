@@ -1,6 +1,7 @@
 #include "PropertyList.h"
 
 #include "PropertyListBounds.h"
+#include "platform/FileReads.h"
 #include "platform/Log.h"
 #include "platform/UniqueFd.h"
 
@@ -55,22 +56,12 @@ std::optional<PropertyList> PropertyList::readDictionary(const std::string& path
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(fd.get(), bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            systemLog("Property list cannot be read: " + path);
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break; // it shrank since fstat: parse what is there
-        }
-        got += static_cast<std::size_t>(n);
+    const ssize_t got = readAllAt(fd.get(), bytes.data(), bytes.size(), 0);
+    if (got < 0) {
+        systemLog("Property list cannot be read: " + path);
+        return std::nullopt;
     }
-    bytes.resize(got);
+    bytes.resize(static_cast<std::size_t>(got)); // shorter when it shrank since fstat: parse what is there
     return fromMemory(bytes, path);
 }
 
