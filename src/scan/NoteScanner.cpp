@@ -1,15 +1,19 @@
 #include "NoteScanner.h"
 
 #include "NoteStoreScanner.h"
+#include "RowStream.h"
 #include "ScanContext.h"
 #include "SqlRows.h"
 #include "platform/Log.h"
 #include "records/ScanNotifications.h"
 #include "records/ValueHelpers.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
+#include <string>
 #include <string_view>
 
 namespace quarrow {
@@ -21,7 +25,8 @@ constexpr const char* kOlderStatement = "select TITLE,SUMMARY,MODIFICATION_DATE,
 constexpr const char* kNewerStatement = "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote "
                                         "LEFT JOIN ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
 
-void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path) {
+// Reads every note row into the stream, one record each, on the reading thread.
+void readNotes(sqlite3_stmt* stmt, const std::string& path, RowStream<PRNoteNodePtr>& out) {
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         auto note = std::make_shared<PRNoteNode>();
@@ -36,7 +41,7 @@ void postNotes(ScanContext& context, sqlite3_stmt* stmt, const std::string& path
                 note->setNoteDate(std::move(*text));
             }
         }
-        context.nc.post(ScanNotification::kNote, std::shared_ptr<PRObject>(std::move(note)));
+        out.push(std::move(note));
     }
     if (rc != SQLITE_DONE) {
         systemLog("Notes database stopped reading at a damaged row: " + path + ": " +
@@ -81,32 +86,51 @@ Statement prepareNotes(sqlite3* db) {
 
 } // namespace
 
-void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
+std::future<ScannerPost> readNotesAhead(ScanContext& context, const std::string& backupFolder) {
     if (backupFolder.empty()) {
-        return;
+        return readAhead([] { return ScannerPost(); });
     }
     const BackupFiles& files = context.filesFor(backupFolder);
     const auto notes = files.notesDatabase();
-    const auto store = files.locateFirst({DeviceFiles::kNoteStore});
+    auto store = files.locateFirst({DeviceFiles::kNoteStore});
     if (!notes && !store) {
-        systemLog("messageDB is not exist");
-        return;
+        return readAhead([] { return ScannerPost([](ScanContext&) { systemLog("messageDB is not exist"); }); });
     }
+    // Opened here, on the scan's worker, which is the only thread that reaches the backup's files.
+    std::shared_ptr<sqlite3> db;
+    std::string path;
     if (notes) {
-        if (const SqliteHandle db = context.sqlite.open(*notes)) {
-            if (const Statement stmt = prepareNotes(db.get())) {
-                postNotes(context, stmt.get(), notes->path);
-            } else {
-                SqliteSource::logUnread(db.get(), "Notes database", "holds no notes tables", notes->path);
-            }
-        }
+        db.reset(context.sqlite.open(*notes).release(), SqliteClose()); // a failure is logged where it happens
+        path = notes->path;
     }
+    auto read = [db, path](RowStream<PRNoteNodePtr>& out) {
+        if (!db) {
+            return;
+        }
+        if (const Statement stmt = prepareNotes(db.get())) {
+            readNotes(stmt.get(), path, out);
+        } else {
+            SqliteSource::logUnread(db.get(), "Notes database", "holds no notes tables", path);
+        }
+    };
+    auto post = [](ScanContext& context, PRNoteNodePtr& note) {
+        context.nc.post(ScanNotification::kNote, std::shared_ptr<PRObject>(std::move(note)));
+    };
     // A device that moved on from the older database keeps its notes in the note store; one that
     // kept notes "On My iPhone" in the older database may hold both.
-    if (store) {
-        scanNoteStore(context, *store);
+    auto finish = [store = std::move(store)](ScanContext& context) {
+        if (store) {
+            scanNoteStore(context, *store);
+        }
+        context.nc.post(ScanNotification::kProgress, 70LL);
+    };
+    return streamAhead<PRNoteNodePtr>(read, post, finish);
+}
+
+void scanNoteThread(ScanContext& context, const std::string& backupFolder) {
+    if (const ScannerPost post = readNotesAhead(context, backupFolder).get()) {
+        post(context);
     }
-    context.nc.post(ScanNotification::kProgress, 70LL);
 }
 
 } // namespace quarrow

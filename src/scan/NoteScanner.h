@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ScannerRegistry.h"
+
+#include <future>
 #include <string>
 
 namespace quarrow {
@@ -11,5 +14,10 @@ class ScanContext;
 // note_bodies) first and the Core Data layout (ZNOTE, ZNOTEBODY) when that query fails. Then reads
 // the note store of iOS 9 and later when the backup holds one (NoteStoreScanner.h).
 void scanNoteThread(ScanContext& context, const std::string& backupFolder);
+
+// The same scanner reading ahead: the rows of the notes database are read and made into records on
+// a thread of their own while the scanners before them run, and posted in the scanner's turn as they
+// come. The note store is read in that turn.
+std::future<ScannerPost> readNotesAhead(ScanContext& context, const std::string& backupFolder);
 
 } // namespace quarrow

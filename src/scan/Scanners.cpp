@@ -29,7 +29,7 @@ std::vector<ScannerEntry> builtInScanners() {
          false,
          scanCallHistoryThread,
          readCallHistoryAhead},
-        {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread},
+        {"scanNoteThread", Category::Note, liveNotes, 70, false, scanNoteThread, readNotesAhead},
         {"scanDelNoteThread", Category::Note, liveNotes, 96, true, scanDelNoteThread, carveDelNotesAhead},
     };
 }

@@ -77,6 +77,37 @@ TEST_F(NoteScan, ReadsCoreDataNotesInDatabaseOrder) {
     EXPECT_EQ(progress, std::vector<long long>{70});
 }
 
+TEST_F(NoteScan, ReadingAheadPostsEveryNoteInOrderOnlyInItsTurn) {
+    // Enough notes for the reading thread to hand over several batches.
+    constexpr int kCount = 1300;
+    {
+        fixtures::NotesDbBuilder db(notesSqlitePath(folder));
+        db.begin();
+        for (int i = 1; i <= kCount; ++i) {
+            const std::string title = "Note " + std::to_string(i);
+            db.addNote({i, title, "<div>" + title + "</div>", kMarch2012 + i * 60.0, kMarch2012});
+        }
+        db.commit();
+    }
+    std::size_t notesBeforeProgress = 0;
+    const auto token = nc.addObserver(
+        ScanNotification::kProgress, [&](const Notification&) { notesBeforeProgress = collection.noteArray().size(); });
+    ScanContext context(nc, folder);
+    const ScannerPost post = readNotesAhead(context, folder).get();
+    EXPECT_TRUE(collection.noteArray().empty()); // read, but not posted before the scanner's turn
+    ASSERT_TRUE(post);
+    post(context);
+    nc.removeObserver(token);
+    const auto& notes = collection.noteArray();
+    ASSERT_EQ(notes.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_EQ(notes[i]->noteTitle(), "Note " + std::to_string(i + 1));
+    }
+    EXPECT_EQ(notes.back()->noteDate(), "03-08-2012 06:45");
+    EXPECT_EQ(notesBeforeProgress, static_cast<std::size_t>(kCount));
+    EXPECT_EQ(progress, std::vector<long long>{70});
+}
+
 TEST_F(NoteScan, ReadsTheOlderLayoutFirstEvenWhenEmpty) {
     ASSERT_TRUE(fixtures::createDatabase(notesSqlitePath(folder),
                                          std::string(fixtures::kLegacyNotesSchema) + fixtures::kNotesSchema));
