@@ -302,6 +302,7 @@ int commandScan(const std::vector<std::string>& args) {
             printJsonLists(session);
         }
         std::printf("}\n");
+        session.collection().keepRecordsUntilExit();
         return 0;
     }
 
@@ -312,6 +313,7 @@ int commandScan(const std::vector<std::string>& args) {
     }
     std::printf("\nFound %d existing and %d deleted records.\n", c.BackUpFilesNum, c.deleteeFilesNum);
     printReadableLists(session);
+    session.collection().keepRecordsUntilExit();
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "records/ValueHelpers.h"
 
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 
@@ -187,6 +188,24 @@ void ResultCollection::releaseUIMemory() {
     contactIndex_.clear();
     messageIndex_.clear();
     callIndex_.clear();
+}
+
+void ResultCollection::keepRecordsUntilExit() {
+    struct Records {
+        std::vector<PRPhotoAndVideoNodePtr> photos;
+        std::vector<PRContactNodePtr> contacts;
+        std::vector<PRMessageNodePtr> messages;
+        std::vector<PRCallHistoryNodePtr> calls;
+        std::vector<PRNoteNodePtr> notes;
+    };
+    static std::mutex mutex;
+    static auto* const kept = new std::vector<Records>(); // never freed, on purpose
+    {
+        const std::lock_guard lock(mutex);
+        kept->push_back({std::move(photoAndVideoArray_), std::move(contactArray_), std::move(messageArray_),
+                         std::move(callHistoryArray_), std::move(noteArray_)});
+    }
+    releaseUIMemory();
 }
 
 void ResultCollection::ScanThreadFinish() {

@@ -68,6 +68,9 @@ public:
     void showView();
     // Empties the master lists (the way back home).
     void releaseUIMemory();
+    // Empties the master lists of a process that is about to end: the records stay in memory until
+    // it does, since freeing a hundred thousand of them one by one only delays the exit.
+    void keepRecordsUntilExit();
 
     // Sent by the scan run on its worker after the last scanner: runs ScanFinishOnMainThread on the
     // main thread and returns when it is over.

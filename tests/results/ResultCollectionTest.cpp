@@ -167,3 +167,24 @@ TEST_F(Collection, FinishKeepsTotalsAndResetsCategoryCounts) {
 }
 
 } // namespace
+
+TEST(CollectionAtExit, KeepsTheRecordsAliveButListsNothing) {
+    NotificationCenter nc;
+    std::weak_ptr<PRNoteNode> kept;
+    {
+        ResultCollection collection(nc);
+        auto listed = std::make_shared<PRNoteNode>();
+        listed->setNoteContent(std::string("body"));
+        kept = listed;
+        collection.ScanNoteInfomationHandle(listed);
+        listed.reset();
+        collection.keepRecordsUntilExit();
+        EXPECT_TRUE(collection.noteArray().empty());
+        // The index went with the lists: the same body is no duplicate of anything now.
+        auto again = std::make_shared<PRNoteNode>();
+        again->setNoteContent(std::string("body"));
+        collection.ScanDelNoteInfomationHandle(again);
+        EXPECT_EQ(collection.noteArray().size(), 1u);
+    }
+    EXPECT_FALSE(kept.expired()); // neither the lists nor the collection's end freed it
+}
