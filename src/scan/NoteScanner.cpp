@@ -8,7 +8,6 @@
 #include "records/ScanNotifications.h"
 #include "records/ValueHelpers.h"
 
-#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <optional>
