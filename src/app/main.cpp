@@ -5,7 +5,6 @@
 #include "QtPlatform.h"
 #include "QuarrowAppDelegate.h"
 
-#include "platform/Allocator.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
 #include "platform/UserDefaults.h"
@@ -55,7 +54,6 @@ Arguments parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace quarrow;
-    tuneAllocator();
     const Arguments args = parse(argc, argv);
     if (args.help || args.bad) {
         std::fprintf(args.bad ? stderr : stdout,
