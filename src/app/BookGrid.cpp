@@ -65,12 +65,20 @@ QImage coverImage(const BookCoverPtr& cover) {
         return QImage(bits, cover->width, cover->height, cover->stride, QImage::Format_RGB32).copy();
     }
     // A picture from a book is untrusted: decode it through a reader with an allocation cap and
-    // straight to the small size it is shown at.
+    // straight to the small size it is shown at. Qt keeps that cap for the whole process, so it is
+    // tightened for this read alone: the Photo&Video pane decodes the user's large photos under
+    // Qt's own cap. Covers are read on the GUI thread only, as are those photos.
+    struct AllocationCap {
+        const int previous = QImageReader::allocationLimit();
+        AllocationCap() { QImageReader::setAllocationLimit(kCoverAllocationMiB); }
+        ~AllocationCap() { QImageReader::setAllocationLimit(previous); }
+        AllocationCap(const AllocationCap&) = delete;
+        AllocationCap& operator=(const AllocationCap&) = delete;
+    } cap;
     QByteArray bytes = QByteArray::fromRawData(cover->bytes.data(), static_cast<qsizetype>(cover->bytes.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAllocationLimit(64);
     const QSize full = reader.size();
     if (full.isValid() && (full.width() > kCoverSize.width() * 4 || full.height() > kCoverSize.height() * 4)) {
         reader.setScaledSize(full.scaled(kCoverSize * 4, Qt::KeepAspectRatio));

@@ -14,6 +14,8 @@ namespace quarrow::app {
 
 // The size a cover is drawn at in the grid (points).
 inline constexpr QSize kCoverSize(68, 100);
+// The most a cover's picture may take once decoded, in MiB: a book is untrusted input.
+inline constexpr int kCoverAllocationMiB = 64;
 
 // A book's cover as an image: the encoded picture an ePub or the system library carries, or the
 // pixels drawn from a PDF's first page. A null image when there is none or it cannot be decoded.

@@ -10,8 +10,10 @@
 #include "audiobook/BookListStore.h"
 #include "audiobook/BookStoreImport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -147,6 +149,35 @@ private slots:
         // The list the next run starts from: the books that imported, in order.
         const std::vector<std::string> kept = BookListStore(listPath()).load();
         QCOMPARE(kept, (std::vector<std::string>{chosen[0], chosen[1], chosen[3], chosen[4]}));
+    }
+
+    // A cover is decoded under a tighter cap than Qt's, but Qt keeps its cap for the whole process:
+    // it must be put back after each cover, or a large photo in the Photo&Video pane, decoded later
+    // by the same process, would no longer show. A cover above its own cap is still refused.
+    void aCoversAllocationCapEndsWithTheCover() {
+        const int before = QImageReader::allocationLimit();
+        QVERIFY(before > app::kCoverAllocationMiB);
+        auto cover = std::make_shared<BookCover>();
+        cover->bytes = makePng(40, 60, kCoverRgb);
+        const QImage image = app::coverImage(cover);
+        QCOMPARE(image.size(), QSize(40, 60));
+        QCOMPARE(QColor(image.pixel(20, 30)), QColor(QRgb(kCoverRgb)));
+        QCOMPARE(QImageReader::allocationLimit(), before);
+
+        // A BMP is decoded at its full size whatever size is asked for: 4200 x 4200 pixels take
+        // 67 MiB, above the cover's cap and below Qt's.
+        QImage huge(4200, 4200, QImage::Format_RGB888);
+        huge.fill(Qt::black);
+        QByteArray bmp;
+        QBuffer out(&bmp);
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(huge.save(&out, "BMP"));
+        huge = QImage();
+        QVERIFY(!QImage::fromData(bmp, "BMP").isNull());
+        auto big = std::make_shared<BookCover>();
+        big->bytes = bmp.toStdString();
+        QVERIFY(app::coverImage(big).isNull());
+        QCOMPARE(QImageReader::allocationLimit(), before);
     }
 
     void aCancelledPanelImportsNothing() {
