@@ -32,7 +32,7 @@ QIcon iconNamed(const QString& name);
 void installAppStyle(QApplication& app);
 
 // A label-like button drawn as a link (no border, blue, optionally underlined).
-void styleAsLink(QWidget* button, bool underlined);
+void styleAsLink(QWidget* widget, bool underlined);
 
 // A plain-text label with an object name (the name the widget tests find it by).
 QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const QFont& font);

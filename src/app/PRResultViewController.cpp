@@ -190,7 +190,7 @@ void PRResultViewController::buildTopBand() {
 }
 
 void PRResultViewController::buildBottomBand() {
-    const int top = 620 - kBottomBand;
+    constexpr int top = 620 - kBottomBand;
     backgroundImage(this, "bottom", QRect(0, top, kWidth, kBottomBand));
 
     checkBtn_ = new QCheckBox("Only dispaly deleted files", this);
@@ -214,7 +214,7 @@ void PRResultViewController::buildBottomBand() {
     connect(support, &QPushButton::clicked, this, &PRResultViewController::clickSupport);
     supprotBtn_ = support;
 
-    auto link = [this, top](const char* name, const char* title, int x, void (PRResultViewController::*action)()) {
+    auto link = [this](const char* name, const char* title, int x, void (PRResultViewController::*action)()) {
         auto* b = new PRButton(name, this);
         b->setText(title);
         b->setFont(uiFont("Lucida Grande", 11));
