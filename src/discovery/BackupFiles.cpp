@@ -349,6 +349,64 @@ std::optional<LocatedFile> BackupFiles::locateFirst(std::span<const DeviceFile> 
     return std::nullopt;
 }
 
+std::vector<ListedFile> BackupFiles::listedFiles(std::string_view domain) const {
+    std::vector<ListedFile> files;
+    State& state = *state_;
+    const std::lock_guard lock(state.mutex);
+    state.examine(folder_);
+    if (folder_.empty() || state.layout != BackupLayout::Manifest || (state.encrypted && !state.unlocked)) {
+        return files;
+    }
+    if (!state.lookupStatement(folder_)) {
+        return files;
+    }
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(state.manifest.get(),
+                           "SELECT fileID, relativePath, file FROM Files WHERE domain = ?1 AND flags = ?2 "
+                           "ORDER BY relativePath, fileID",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        systemLog("Manifest.db cannot be listed: " + std::string(sqlite3_errmsg(state.manifest.get())));
+        return files;
+    }
+    const std::unique_ptr<sqlite3_stmt, FinalizeStatement> list(raw);
+    sqlite3_bind_text(raw, 1, domain.data(), static_cast<int>(domain.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(raw, 2, kFlagRegularFile);
+    std::size_t unreadable = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const std::string_view id = columnText(raw, 0);
+        if (!isFileID(id)) {
+            ++unreadable;
+            continue;
+        }
+        const auto* blob = static_cast<const char*>(sqlite3_column_blob(raw, 2));
+        std::string problem;
+        std::optional<ArchivedFile> record = readArchivedFile(
+            std::string_view(blob ? blob : "", blob ? static_cast<std::size_t>(sqlite3_column_bytes(raw, 2)) : 0),
+            problem);
+        if (!record) {
+            ++unreadable;
+            continue;
+        }
+        std::string path = folder_ + "/";
+        path.append(id.substr(0, 2)).append("/").append(id);
+        files.push_back({std::string(id), std::string(columnText(raw, 1)), std::move(path), std::move(*record)});
+    }
+    if (rc != SQLITE_DONE) {
+        systemLog("Manifest.db listing stopped: " + std::string(sqlite3_errmsg(state.manifest.get())));
+    }
+    if (unreadable > 0) {
+        systemLog("Manifest.db: " + std::to_string(unreadable) + " records of " + std::string(domain) +
+                  " cannot be read; passed over");
+    }
+    return files;
+}
+
+const std::shared_ptr<const UnlockedBackup>& BackupFiles::unlocked() const {
+    return state_->unlocked;
+}
+
 ManifestReads BackupFiles::manifestReads() const {
     const std::lock_guard lock(state_->mutex);
     return state_->reads;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ArchivedFile.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -7,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarrow {
 
@@ -48,6 +51,15 @@ struct LocatedFile {
 
 class SqliteSource;
 struct UnlockedBackup;
+
+// A regular file that Manifest.db lists, with what its record says (its plain size and, in an
+// encrypted backup, its wrapped key).
+struct ListedFile {
+    std::string fileID;
+    std::string relativePath;
+    std::string path; // where the backup stores it: <folder>/<first two digits>/<file ID>
+    ArchivedFile record;
+};
 
 // How a backup lays its files out.
 enum class BackupLayout {
@@ -120,6 +132,14 @@ public:
 
     // The backup's notes database: the first of notes.sqlite and notes.db that exists.
     std::optional<LocatedFile> notesDatabase() const { return locateFirst(DeviceFiles::kNotesDatabases); }
+
+    // The regular files Manifest.db lists in the domain, in path order, whether the backup holds them
+    // or not; nothing in the flat layout, without a readable manifest, or for an encrypted backup
+    // without its keys. A record that cannot be read is logged and passed over. In an encrypted
+    // backup nothing but Manifest.db is decrypted: each file's record says what it needs.
+    std::vector<ListedFile> listedFiles(std::string_view domain) const;
+    // The keys of an encrypted backup, when its password has been given.
+    const std::shared_ptr<const UnlockedBackup>& unlocked() const;
 
     // What the manifest lookups have read so far (all zero in the flat layout).
     ManifestReads manifestReads() const;

@@ -128,6 +128,43 @@ std::optional<Secret> BackupKeys::fileKey(std::string_view classAndWrappedKey, s
 }
 
 DecryptResult BackupKeys::decryptFile(const Secret& key, int inFd, int outFd, std::optional<std::uint64_t> size) {
+    return decryptFile(
+        key, inFd, [outFd](const unsigned char* data, std::size_t n) { return writeAll(outFd, data, n); }, size);
+}
+
+std::optional<Secret> BackupKeys::decryptFirstBlock(const Secret& key, int inFd) {
+    CipherContext ctx(EVP_CIPHER_CTX_new());
+    const unsigned char zeroIv[kBlock] = {};
+    if (key.size() != kKeySize || !ctx ||
+        EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key.data(), zeroIv) != 1) {
+        return std::nullopt;
+    }
+    // One block alone carries no padding: the cipher must not look for any.
+    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+    unsigned char in[kBlock];
+    std::size_t got = 0;
+    while (got < kBlock) {
+        const ssize_t n = ::pread(inFd, in + got, kBlock - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    Secret out(kBlock * 2);
+    int produced = 0;
+    if (EVP_DecryptUpdate(ctx.get(), out.data(), &produced, in, static_cast<int>(kBlock)) != 1 ||
+        produced != static_cast<int>(kBlock)) {
+        return std::nullopt;
+    }
+    out.shrink(kBlock);
+    return out;
+}
+
+DecryptResult BackupKeys::decryptFile(const Secret& key, int inFd, const Sink& sink,
+                                      std::optional<std::uint64_t> size) {
     DecryptResult result;
     const auto fail = [&result](DecryptStatus status, std::string problem) {
         result.status = status;
@@ -150,7 +187,7 @@ DecryptResult BackupKeys::decryptFile(const Secret& key, int inFd, int outFd, st
         if (size && result.written + n > *size) {
             n = static_cast<std::size_t>(*size - result.written); // the padding and anything past the size
         }
-        if (n && !writeAll(outFd, data, n)) {
+        if (n && !sink(data, n)) {
             return false;
         }
         result.written += n;

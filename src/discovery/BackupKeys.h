@@ -3,7 +3,9 @@
 #include "BackupKeyBag.h"
 #include "platform/Secret.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -54,6 +56,14 @@ public:
     // a file of any size costs little memory. What has been written before a failure stays written:
     // the caller removes it.
     static DecryptResult decryptFile(const Secret& key, int inFd, int outFd, std::optional<std::uint64_t> size);
+    // The same, handing the plaintext to `sink` piece by piece instead of a file: a sink that answers
+    // false ends the decryption as WriteFailed.
+    using Sink = std::function<bool(const unsigned char* data, std::size_t size)>;
+    static DecryptResult decryptFile(const Secret& key, int inFd, const Sink& sink, std::optional<std::uint64_t> size);
+    // The plaintext of the file's first cipher block (16 bytes), read from the start of `inFd`: what a
+    // file's first bytes say about its kind costs one block, not the whole file. Nothing when the
+    // file is shorter than a block or cannot be read.
+    static std::optional<Secret> decryptFirstBlock(const Secret& key, int inFd);
 
 private:
     std::map<std::uint32_t, Secret> classKeys_;

@@ -19,16 +19,37 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Opened without blocking and checked before it is read: a FIFO planted in a backup must not hang
+// the scan. Nothing, with the reason in `problem`, unless it is a regular file.
+UniqueFd openRegularSource(const std::string& source, std::string& problem) {
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    if (!in) {
+        problem = std::strerror(errno);
+        return in;
+    }
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem = "not a regular file";
+        return UniqueFd();
+    }
+    return in;
+}
+
+// The file's own key from its record, or nothing with the reason in `problem`.
+std::optional<Secret> recordKey(const UnlockedBackup& backup, const ArchivedFile& record, std::string& problem) {
+    if (!record.encryptionKey) {
+        problem = "its record has no encryption key";
+        return std::nullopt;
+    }
+    return backup.keys.fileKey(*record.encryptionKey, problem);
+}
+
 DecryptResult decryptWithKey(const Secret& key, std::optional<std::uint64_t> size, const std::string& source,
                              const std::string& target) {
     DecryptResult result;
-    // Opened without blocking and checked before it is read: a FIFO planted in a backup must not hang
-    // the scan.
-    const UniqueFd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat st {};
-    if (!in || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const UniqueFd in = openRegularSource(source, result.problem);
+    if (!in) {
         result.status = DecryptStatus::ReadFailed;
-        result.problem = in ? "not a regular file" : std::string(std::strerror(errno));
     } else {
         const UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) {
@@ -129,18 +150,36 @@ UnlockResult unlockBackup(const std::string& folder, const std::string& backupNa
 DecryptResult decryptBackupFile(const UnlockedBackup& backup, const ArchivedFile& record, const std::string& source,
                                 const std::string& target) {
     DecryptResult result;
-    std::optional<Secret> key;
-    if (!record.encryptionKey) {
-        result.problem = "its record has no encryption key";
-    } else {
-        key = backup.keys.fileKey(*record.encryptionKey, result.problem);
-    }
+    const std::optional<Secret> key = recordKey(backup, record, result.problem);
     if (!key) {
         result.status = DecryptStatus::NoKey;
         systemLog("Encrypted file is skipped (" + result.problem + "): " + fileName(source));
         return result;
     }
     return decryptWithKey(*key, record.size, source, target);
+}
+
+DecryptResult decryptBackupFile(const UnlockedBackup& backup, const ArchivedFile& record, int sourceFd,
+                                const std::string& sourceName, const BackupKeys::Sink& sink) {
+    DecryptResult result;
+    const std::optional<Secret> key = recordKey(backup, record, result.problem);
+    if (!key) {
+        result.status = DecryptStatus::NoKey;
+    } else {
+        result = BackupKeys::decryptFile(*key, sourceFd, sink, record.size);
+    }
+    if (result.status != DecryptStatus::Decrypted) {
+        systemLog("Encrypted file is not decrypted (" + result.problem + "): " + fileName(sourceName));
+    }
+    return result;
+}
+
+std::optional<Secret> decryptFirstBlock(const UnlockedBackup& backup, const ArchivedFile& record,
+                                        const std::string& source) {
+    std::string problem;
+    const std::optional<Secret> key = recordKey(backup, record, problem);
+    const UniqueFd in = key ? openRegularSource(source, problem) : UniqueFd();
+    return in ? BackupKeys::decryptFirstBlock(*key, in.get()) : std::nullopt;
 }
 
 DecryptResult decryptManifest(const UnlockedBackup& backup, const std::string& source, const std::string& target) {

@@ -57,6 +57,16 @@ UnlockResult unlockBackup(const std::string& folder, const std::string& backupNa
 // reason logged with the source's name; nothing of the content is logged.
 DecryptResult decryptBackupFile(const UnlockedBackup& backup, const ArchivedFile& record, const std::string& source,
                                 const std::string& target);
+// The same from the open file `sourceFd` into `sink` (an export target), which sees the plaintext piece
+// by piece and nothing past the record's size. Logged the same way, under `sourceName`.
+DecryptResult decryptBackupFile(const UnlockedBackup& backup, const ArchivedFile& record, int sourceFd,
+                                const std::string& sourceName, const BackupKeys::Sink& sink);
+// The plaintext of the first cipher block of one file of the backup (kFirstBlockBytes bytes: what its
+// first bytes say about its kind), without decrypting the rest; nothing when it has no usable key,
+// is shorter than a block or cannot be opened as a regular file (not logged: the caller counts).
+inline constexpr std::size_t kFirstBlockBytes = 16;
+std::optional<Secret> decryptFirstBlock(const UnlockedBackup& backup, const ArchivedFile& record,
+                                        const std::string& source);
 // The same for Manifest.db under the manifest key. A backup without one (older than iOS 10.2) keeps
 // its Manifest.db plain: that is read in place, and this answers NoKey.
 DecryptResult decryptManifest(const UnlockedBackup& backup, const std::string& source, const std::string& target);

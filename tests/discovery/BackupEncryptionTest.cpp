@@ -278,6 +278,31 @@ TEST_P(DecryptSizes, GiveBackEveryByteAcrossBlocksAndReads) {
     EXPECT_EQ(result.status, DecryptStatus::Decrypted) << result.problem;
     EXPECT_EQ(result.written, plain.size());
     EXPECT_TRUE(got == plain);
+
+    // The first block alone, as the photo scan looks at a file: its first 16 bytes, padding included.
+    TempDir dir;
+    ASSERT_TRUE(fixtures::writeFile(dir.file("cipher"), fixtures::encryptBytes(key, plain)));
+    const int in = ::open(dir.file("cipher").c_str(), O_RDONLY);
+    const std::optional<Secret> first = BackupKeys::decryptFirstBlock(secret(key), in);
+    ::close(in);
+    const std::size_t pad = 16 - plain.size() % 16;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->view(), (plain + std::string(pad, static_cast<char>(pad))).substr(0, 16));
+}
+
+// A file shorter than one block has no first block to give; nor does a key of the wrong size.
+TEST(DecryptFile, FirstBlockNeedsAWholeBlockAndAWholeKey) {
+    TempDir dir;
+    const std::string cipher = fixtures::encryptBytes(fixtures::fixtureKey("file"), "abc");
+    ASSERT_TRUE(fixtures::writeFile(dir.file("short"), cipher.substr(0, 15)));
+    ASSERT_TRUE(fixtures::writeFile(dir.file("whole"), cipher));
+    const int shortFd = ::open(dir.file("short").c_str(), O_RDONLY);
+    const int wholeFd = ::open(dir.file("whole").c_str(), O_RDONLY);
+    EXPECT_FALSE(BackupKeys::decryptFirstBlock(secret(fixtures::fixtureKey("file")), shortFd));
+    EXPECT_FALSE(BackupKeys::decryptFirstBlock(secret(fixtures::fixtureKey("file").substr(0, 16)), wholeFd));
+    EXPECT_TRUE(BackupKeys::decryptFirstBlock(secret(fixtures::fixtureKey("file")), wholeFd));
+    ::close(shortFd);
+    ::close(wholeFd);
 }
 
 // Around the cipher block (16) and the read step (1 MiB).
