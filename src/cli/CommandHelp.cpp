@@ -57,8 +57,9 @@ const std::vector<CommandHelp> kCommands = {
      "[deleted] and say where in the database's files they were found (see --json). Control characters in "
      "names and texts are shown as escapes such as \\x1b.\n\n"
      "With --all the scan reads every category: the photos and videos (pictures and films of 50,000 bytes "
-     "or more that the backup stores, by size, never the device's databases or property lists; none in an "
-     "encrypted backup), the contacts of the address book "
+     "or more that the backup stores, by size, never the device's databases or property lists; in an "
+     "encrypted backup opened with its password, those of its camera roll and media domains under the "
+     "device's names and sizes, decrypted only when exported; none without it), the contacts of the address book "
      "with their numbers, e-mail addresses, "
      "addresses and home pages, the messages with the name of each sender found through the contacts, the "
      "call history, and the notes. The text output then lists each category under its own heading.\n\n"
@@ -108,7 +109,10 @@ const std::vector<CommandHelp> kCommands = {
      "save button does. DIR receives Photo&Video/, Contact/ (Contacts.txt and one .vcf per contact), "
      "Message/Messages.txt, Note/Notes.txt and CallHistory/Call History.txt.\n\n"
      "Files are written under temporary names and renamed into place, so a file is either complete or "
-     "absent. Nothing is written outside DIR: a category folder that is a symbolic link is reported and "
+     "absent. A photo or video of an encrypted backup is decrypted straight into Photo&Video/ under the "
+     "device's name, numbered (\"IMG_0001 (2).JPG\") rather than replacing a file; one that cannot be "
+     "decrypted is reported and the export goes on. Nothing is written outside DIR: a category folder that is a "
+     "symbolic link is reported and "
      "left alone.",
      {{"--to", "DIR", ArgumentKind::Folder,
        "the export folder itself, as the application's save panel names it (for example \"Brindle 2012-03-05 - "

@@ -212,12 +212,26 @@ public:
     bool bSelected() const { return bSelected_.get(); }
     void setBSelected(bool value) { bSelected_.set(value); }
 
+    // A file of an encrypted backup: filePath holds its ciphertext, decrypted only when it is
+    // exported, with this key (its record's wrapped key: protection class and the key wrapped under
+    // that class's key, of no use without the backup's password) into fileByteCount bytes.
+    OptText encryptionKey() const { return encryptionKey_.get(); }
+    void setEncryptionKey(OptText value) { encryptionKey_.set(std::move(value)); }
+    bool bEncrypted() const {
+        return encryptionKey_.view([](const OptText& key) { return key.has_value(); });
+    }
+    // The size of the picture or movie itself, in bytes.
+    std::uint64_t fileByteCount() const { return fileByteCount_.get(); }
+    void setFileByteCount(std::uint64_t value) { fileByteCount_.set(value); }
+
 private:
     Property<OptText> fileNodeName_{std::string()};
     Property<OptText> fileNodeSize_{std::string()};
     Property<OptText> filePath_{std::string()};
     Property<bool> bmov_{false};
     Property<bool> bSelected_{false};
+    Property<OptText> encryptionKey_{std::nullopt};
+    Property<std::uint64_t> fileByteCount_{0};
 };
 using PRPhotoAndVideoNodePtr = std::shared_ptr<PRPhotoAndVideoNode>;
 

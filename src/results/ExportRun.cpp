@@ -5,7 +5,9 @@
 #include "PRRtfController.h"
 #include "PRVCFController.h"
 #include "ResultCollection.h"
+#include "discovery/BackupUnlock.h"
 #include "platform/Alerts.h"
+#include "platform/FileMoves.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Platform.h"
 
@@ -24,6 +26,9 @@ namespace {
 // One buffer of this size serves the whole copy of a photo or video.
 constexpr std::size_t kCopyBufferSize = std::size_t{8} * 1024 * 1024;
 constexpr std::size_t kFailuresShownInAlert = 10;
+// Names tried for a decrypted picture before the export gives up on it: "IMG_0001.JPG", then
+// "IMG_0001 (2).JPG" and so on.
+constexpr int kFreeNameAttempts = 10000;
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -76,9 +81,10 @@ File openRegularForReading(const std::string& path, std::string& reason) {
 
 } // namespace
 
-ExportRun::ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output)
+ExportRun::ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output,
+                     std::shared_ptr<const UnlockedBackup> unlocked)
     : collection_(collection), recoverPath_(std::move(recoverPath)),
-      output_(output != nullptr ? *output : diskExportOutput()) {}
+      output_(output != nullptr ? *output : diskExportOutput()), unlocked_(std::move(unlocked)) {}
 
 ExportRun::~ExportRun() {
     join();
@@ -252,6 +258,10 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
     if (name.empty()) {
         name = source.substr(source.find_last_of('/') + 1);
     }
+    if (record.bEncrypted()) {
+        recoverEncryptedPhotoAndVideo(record, source, name);
+        return;
+    }
     const std::string target = recoverPath_ + "/Photo&Video/" + exportFileName(name);
 
     // The whole file at filePath is copied; its size text is for display only.
@@ -299,6 +309,92 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
     }
     if (!ok) {
         // A partial copy would pass for the whole file: it never takes the target's name.
+        out.reset();
+        output_.removeItem(temporary);
+        addFailure({target, std::move(error)});
+    }
+}
+
+void ExportRun::recoverEncryptedPhotoAndVideo(const PRPhotoAndVideoNode& record, const std::string& source,
+                                              const std::string& name) {
+    // Named as the device named the file; pictures of several camera folders share names
+    // ("IMG_0001.JPG"), so the name is numbered rather than another file replaced.
+    const std::string safeName = exportFileName(name);
+    const auto dot = safeName.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExtension ? safeName.substr(0, dot) : safeName;
+    const std::string extension = hasExtension ? safeName.substr(dot) : std::string();
+    const std::string folder = recoverPath_ + "/Photo&Video/";
+    const std::string target = folder + safeName;
+    if (!unlocked_) {
+        addFailure({target, "could not be decrypted: the backup's password is not at hand; scan it again with its "
+                            "password and export again"});
+        return;
+    }
+    std::string unreadable;
+    File in = openRegularForReading(source, unreadable);
+    if (!in) {
+        addFailure({target, "could not be decrypted: the source " + source + " cannot be read: " + unreadable});
+        return;
+    }
+    std::string error;
+    std::string temporary;
+    auto out = output_.createTemporaryBeside(target, temporary, error);
+    if (!out) {
+        addFailure({target, "could not be created: " + error});
+        return;
+    }
+    // The plaintext goes nowhere but into the temporary file beside the target.
+    const std::uint64_t size = record.fileByteCount();
+    const ArchivedFile archived{size, std::nullopt, record.encryptionKey()};
+    const DecryptResult result = decryptBackupFile(*unlocked_, archived, ::fileno(in.get()), source,
+                                                   [&out](const unsigned char* data, std::size_t n) {
+                                                       return out->write(reinterpret_cast<const char*>(data), n);
+                                                   });
+    bool ok = true;
+    switch (result.status) {
+    case DecryptStatus::Decrypted:
+        if (result.written != size) {
+            error = "could not be decrypted: " + std::to_string(result.written) + " bytes came out of " +
+                    std::to_string(size);
+            ok = false;
+        }
+        break;
+    case DecryptStatus::NoKey:
+        error = "could not be decrypted: its key does not open with this backup's password (" + result.problem + ")";
+        ok = false;
+        break;
+    case DecryptStatus::Truncated:
+    case DecryptStatus::BadPadding:
+        error = "could not be decrypted: the backup's copy is damaged or cut short (" + result.problem + ")";
+        ok = false;
+        break;
+    case DecryptStatus::ReadFailed:
+        error = "could not be decrypted: reading " + source + " failed (" + result.problem + ")";
+        ok = false;
+        break;
+    case DecryptStatus::WriteFailed:
+        error = "could not be written: " + out->error();
+        ok = false;
+        break;
+    }
+    if (ok && !out->close()) {
+        error = "could not be written: " + out->error();
+        ok = false;
+    }
+    std::string taken;
+    for (int n = 1; ok && taken.empty(); ++n) {
+        const std::string candidate = folder + numberedName(stem, extension, n);
+        std::string moveError;
+        if (output_.moveItem(temporary, candidate, moveError)) {
+            taken = candidate;
+        } else if (!output_.fileExists(candidate) || n >= kFreeNameAttempts) {
+            error = "could not be written: " + moveError;
+            ok = false;
+        }
+    }
+    if (!ok) {
+        // Half a picture would pass for the whole one: it never takes a name of its own.
         out.reset();
         output_.removeItem(temporary);
         addFailure({target, std::move(error)});

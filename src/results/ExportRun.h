@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@ class ExportOutput;
 class PRRtfController;
 class ResultCollection;
 struct AlertRequest;
+struct UnlockedBackup;
 
 // One export of the ticked records of a result collection into a folder: one sub-folder per
 // category, one text file per text category, one vCard per contact, a copy of every photo and
@@ -33,8 +35,11 @@ struct AlertRequest;
 class ExportRun {
 public:
     // `recoverPath` is the export folder itself (the full path a save panel answers). The output
-    // must outlive the run; by default the real file system.
-    ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output = nullptr);
+    // must outlive the run; by default the real file system. `unlocked`: the keys of the encrypted
+    // backup the records come from, which its pictures and movies are decrypted with as they are
+    // written; without them such a file is reported and the run goes on.
+    ExportRun(ResultCollection& collection, std::string recoverPath, ExportOutput* output = nullptr,
+              std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
     ~ExportRun(); // waits for the worker
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
@@ -109,6 +114,9 @@ private:
                             const char* typeKey, Write write);
     void saveProgressorHanderToMainThread();
     void saveProgressorHanderToMainThreadHandle();
+    // A picture or movie of an encrypted backup, decrypted straight into the category folder.
+    void recoverEncryptedPhotoAndVideo(const PRPhotoAndVideoNode& record, const std::string& source,
+                                       const std::string& name);
 
     ResultCollection& collection_;
     const std::string recoverPath_;
@@ -119,6 +127,7 @@ private:
     std::vector<ExportFailure> failures_;
     std::string recoverFilePath_;
     std::set<std::string> vCardNames_; // card names this run has written (worker only)
+    std::shared_ptr<const UnlockedBackup> unlocked_;
     std::thread recoverThread_;
 };
 

@@ -30,6 +30,7 @@ void RecoverySession::prepareScan() {
         return;
     }
     releaseScan();
+    unlocked_.reset();
     scanners_ = ScannerRegistry::shared().edition(edition_);
     categoriesRan_ = categoriesOf(scanners_);
     collection_.showView();
@@ -40,6 +41,7 @@ bool RecoverySession::startScan(const std::string& backupFolder, std::shared_ptr
         return false;
     }
     prepareScan();
+    unlocked_ = unlocked;
     scanRun_ = std::make_unique<ScanRun>(
         nc_, [this] { collection_.ScanThreadFinish(); }, scanners_);
     scanRun_->onWorkerDone = [this] {
@@ -98,7 +100,7 @@ ExportRun* RecoverySession::newExport(const std::string& exportFolder, ExportOut
     if (exportRun_) {
         return nullptr;
     }
-    exportRun_ = std::make_unique<ExportRun>(collection_, exportFolder, output);
+    exportRun_ = std::make_unique<ExportRun>(collection_, exportFolder, output, unlocked_);
     return exportRun_.get();
 }
 
@@ -114,6 +116,7 @@ void RecoverySession::goHome() {
     c.selectedFilesNum = 0;
     c.recovredFilesNum = 0;
     categoriesRan_.clear();
+    unlocked_.reset();
 }
 
 } // namespace quarrow

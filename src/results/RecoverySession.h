@@ -47,7 +47,9 @@ public:
     void prepareScan();
     // Readies a new scan and starts the edition's scanners on a worker. Answers false, changing
     // nothing, while a scan is running. An encrypted backup is read with `unlocked`, the keys that
-    // unlockBackup() made from its password (once per scan; the scan's lookups decrypt on request).
+    // unlockBackup() made from its password (once per scan; the scan's lookups decrypt on request);
+    // the session keeps them in memory for the export of its pictures and movies, which are
+    // decrypted only as they are exported, until goHome() or the next scan.
     bool startScan(const std::string& backupFolder, std::shared_ptr<const UnlockedBackup> unlocked = nullptr);
     // True from startScan until the worker has ended.
     bool isScanning() const;
@@ -78,7 +80,8 @@ public:
     // Lets a finished export go (not from inside its finish step, which its worker waits for).
     void releaseExport();
 
-    // The way back home: the lists, the ticks and the counts go; the categories ran are forgotten.
+    // The way back home: the lists, the ticks and the counts go; the categories ran and the keys of
+    // an encrypted backup are forgotten.
     void goHome();
 
 private:
@@ -90,6 +93,10 @@ private:
     std::vector<ScannerEntry> scanners_;
     std::set<Category> categoriesRan_;
     std::unique_ptr<ExportRun> exportRun_;
+    // The keys of the encrypted backup scanned last, kept in memory (never on disk) for the export of
+    // its pictures and movies, and let go with its results: on the way home, at the next scan, and
+    // with the session. The key material is wiped when the last holder lets go.
+    std::shared_ptr<const UnlockedBackup> unlocked_;
 };
 
 } // namespace quarrow

@@ -116,6 +116,8 @@ ResultCollection::ResultCollection(NotificationCenter& nc) : nc_(nc) {
     add(N::kPhotoAndVideo, [this](const Notification& n) {
         if (const auto* path = n.text()) {
             ScanPhotoAndVideoInfomationHandle(*path);
+        } else if (auto r = n.recordAs<PRPhotoAndVideoNode>()) {
+            ScanPhotoAndVideoNodeHandle(r);
         }
     });
     add(N::kContact, [this](const Notification& n) {
@@ -343,8 +345,17 @@ void ResultCollection::ScanMovNodeToMainThreadHandle(const std::string& path) {
     auto node = std::make_shared<PRPhotoAndVideoNode>();
     node->setFileNodeName(std::filesystem::path(path).filename().string());
     node->setFileNodeSize(sizeTextForBytes(static_cast<std::uint64_t>(st.st_size)));
+    node->setFileByteCount(static_cast<std::uint64_t>(st.st_size));
     node->setFilePath(path);
-    photoAndVideoArray_.push_back(std::move(node));
+    addPhotoAndVideo(std::move(node));
+}
+
+void ResultCollection::ScanPhotoAndVideoNodeHandle(const PRPhotoAndVideoNodePtr& photo) {
+    Platform::current().mainThread().runAndWait([this, &photo] { addPhotoAndVideo(photo); });
+}
+
+void ResultCollection::addPhotoAndVideo(PRPhotoAndVideoNodePtr photo) {
+    photoAndVideoArray_.push_back(std::move(photo));
     ++counters_.BackUpFilesNum;
     ++counters_.photovideoNum;
 }

@@ -93,6 +93,8 @@ public:
     void ScanDelCallHistoryInfomationHandle(const PRCallHistoryNodePtr& call);
     void ScanPhotoAndVideoInfomationHandle(const std::string& path);
     void ScanMovNodeToMainThreadHandle(const std::string& path);
+    // A file of an encrypted backup, posted as its record (it carries its key for the export).
+    void ScanPhotoAndVideoNodeHandle(const PRPhotoAndVideoNodePtr& photo);
     void ScanProgressInfomationHandle(long long percent);
 
     // Ticks or unticks records and keeps selectedFilesNum in step: +1 for every record that changes
@@ -107,6 +109,8 @@ public:
     }
 
 private:
+    void addPhotoAndVideo(PRPhotoAndVideoNodePtr photo);
+
     // Duplicate tests look the record up instead of walking the list: each category's index keeps
     // its records by the hash of exactly the fields the comparison uses, read in place, and a hash
     // match is confirmed on the fields themselves; a record with an absent field is never found

@@ -3,10 +3,13 @@
 #include "ScanContext.h"
 #include "ScannerRegistry.h"
 #include "discovery/BackupFiles.h"
+#include "discovery/BackupUnlock.h"
 #include "platform/FileReads.h"
 #include "platform/Log.h"
 #include "platform/UniqueFd.h"
+#include "records/Records.h"
 #include "records/ScanNotifications.h"
+#include "records/ValueHelpers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +29,10 @@ namespace {
 
 // Steps of the running progress: one each thirtieth of the entries.
 constexpr std::size_t kProgressSteps = 30;
+
+// The domains of the device's pictures and movies: the camera roll ("Media/DCIM/..." and the photo
+// library's own files) and the media the device keeps elsewhere (the pictures of messages among them).
+constexpr const char* kMediaDomains[] = {"CameraRollDomain", "MediaDomain"};
 
 struct DirClose {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -128,6 +135,67 @@ bool isDeviceRecord(int folderFd, const std::string& name, const std::unordered_
     return deviceRecordKind(*leading) != DeviceRecordKind::None;
 }
 
+// The pictures and movies of an encrypted backup of today's layout, by what its decrypted Manifest.db
+// says: the files of the media domains, with their plain sizes from their records. Only the first
+// cipher block of each file large enough is decrypted, to pass over the device's own records as the
+// plain walk does; the rest is decrypted when the user exports the file.
+void scanEncryptedMedia(ScanContext& context, const BackupFiles& files) {
+    const UnlockedBackup& unlocked = *files.unlocked();
+    std::vector<ListedFile> listed;
+    for (const char* domain : kMediaDomains) {
+        std::vector<ListedFile> more = files.listedFiles(domain);
+        listed.insert(listed.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    const std::unordered_set<std::string> databaseIDs = scannedDatabaseIDs();
+    ThirtiethsProgress progress(context.nc, listed.size());
+    WalkCounts counts;
+    std::size_t missing = 0;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        progress.before(i);
+        const ListedFile& file = listed[i];
+        const std::uint64_t size = file.record.size.value_or(0);
+        if (size < kPhotoAndVideoMinimumSize) {
+            continue;
+        }
+        ++counts.large;
+        struct stat st {};
+        if (::lstat(file.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            ++missing; // not held, or something other than a file in its place: nothing to export
+            continue;
+        }
+        if (databaseIDs.contains(file.fileID)) {
+            ++counts.records;
+            continue;
+        }
+        if (const std::optional<Secret> leading = decryptFirstBlock(unlocked, file.record, file.path)) {
+            if (deviceRecordKind(leading->view()) != DeviceRecordKind::None) {
+                ++counts.records;
+                continue;
+            }
+        } else {
+            ++counts.unreadable; // listed: the export says what is wrong with it
+        }
+        auto node = std::make_shared<PRPhotoAndVideoNode>();
+        const auto slash = file.relativePath.find_last_of('/');
+        node->setFileNodeName(slash == std::string::npos ? file.relativePath : file.relativePath.substr(slash + 1));
+        node->setFileNodeSize(sizeTextForBytes(size));
+        node->setFileByteCount(size);
+        node->setFilePath(file.path);
+        node->setEncryptionKey(file.record.encryptionKey.value_or(std::string()));
+        context.nc.post(ScanNotification::kPhotoAndVideo, std::shared_ptr<PRObject>(std::move(node)));
+    }
+    systemLog(
+        "Photos and videos: the backup is encrypted; " + std::to_string(counts.large) + " of " +
+        std::to_string(listed.size()) + " media files are large enough to be pictures or movies" +
+        (counts.records > 0 ? "; " + std::to_string(counts.records) +
+                                  " of those are databases or property lists of the device, not listed"
+                            : std::string()) +
+        (missing > 0 ? "; " + std::to_string(missing) + " are not held by the backup, not listed" : std::string()) +
+        (counts.unreadable > 0 ? "; " + std::to_string(counts.unreadable) +
+                                     " could not be decrypted to look at and are listed by their size alone"
+                               : std::string()));
+}
+
 } // namespace
 
 DeviceRecordKind deviceRecordKind(std::string_view leading) {
@@ -167,6 +235,12 @@ void scanPhotoAndVideoThread(ScanContext& context, const std::string& backupFold
     }
 
     const BackupFiles& files = context.filesFor(backupFolder);
+    // An unlocked backup of today's layout says in its manifest which files are pictures and how large
+    // they are; its storage folders hold nothing but ciphertext.
+    if (files.encrypted() && files.unlocked() && files.layout() == BackupLayout::Manifest) {
+        scanEncryptedMedia(context, files);
+        return;
+    }
     // Today's backups keep every file of the device in the storage folders, and nothing but their own
     // bookkeeping at the top; older ones keep everything at the top.
     std::vector<WalkedFolder> folders;

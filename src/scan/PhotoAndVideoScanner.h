@@ -29,8 +29,13 @@ DeviceRecordKind deviceRecordKind(std::string_view leading);
 // Walks the files the backup stores and posts the full path of every regular file of at least
 // kPhotoAndVideoMinimumSize bytes as "ScanPhotoAndVideoInfo": the entries of the backup folder in
 // the flat layout of older backups, the entries of its two-hex-digit storage folders in the
-// manifest layout. The backup's own bookkeeping (Manifest.db, Info.plist, ...) is never posted, nor
-// is anything of an encrypted backup, whose files are ciphertext (they are counted in the log).
+// manifest layout. The backup's own bookkeeping (Manifest.db, Info.plist, ...) is never posted.
+// An encrypted backup's stored files are ciphertext: one of today's layout whose password was given
+// is listed by its decrypted Manifest.db instead, the regular files of the media domains
+// (CameraRollDomain, MediaDomain) of at least that plain size by their records, each posted as a
+// PRPhotoAndVideoNode that carries its wrapped key for the export, with only its first cipher block
+// decrypted, to pass over the device's records; without its password, or in the flat layout,
+// nothing of it is posted (the files are counted in the log).
 // Nor are the device's own records: the databases the other scanners read (and their logs), known
 // by their file IDs, and every file whose first bytes make it a database, a database log or a
 // binary property list (deviceRecordKind). Only files large enough to be posted are opened, for

@@ -34,6 +34,7 @@
 #include "DeviceDb.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
+#include "PhoneDbs.h"
 
 #include <functional>
 #include <memory>
@@ -223,8 +224,9 @@ private slots:
         QCOMPARE(content->toPlainText().toStdString(), visibleText(*notes[0]->noteContent()));
     }
 
-    // An encrypted backup of today's layout with one note, alone in the backup root.
-    std::string makeEncryptedBackup() {
+    // An encrypted backup of today's layout with one note (and the camera roll's pictures, when
+    // given), alone in the backup root.
+    std::string makeEncryptedBackup(const std::vector<std::pair<std::string, std::string>>& pictures = {}) {
         const std::string folder = root->path().toStdString() + "/00008120-0019644E3A78C01E";
         const std::string notes = data.filePath("notes.sqlite").toStdString();
         {
@@ -237,6 +239,9 @@ private slots:
         device.encrypted = true;
         b.writePropertyLists(device);
         b.addDatabase("HomeDomain", "Library/Notes/notes.sqlite", notes);
+        for (const auto& [relativePath, bytes] : pictures) {
+            b.addFile("CameraRollDomain", relativePath, bytes);
+        }
         b.writeManifest();
         fixtures::encryptBackup(folder);
         QFile::remove(QString::fromStdString(notes));
@@ -268,6 +273,39 @@ private slots:
                     .entryList({"scan-" + QString::number(QCoreApplication::applicationPid()) + "-*"},
                                QDir::AllEntries | QDir::NoDotAndDotDot)
                     .isEmpty());
+    }
+
+    // With every category scanned, an encrypted backup's pictures are in the Photo&Video list under
+    // the device's names and sizes, and Save writes them decrypted.
+    void encryptedBackupsPicturesAreListedAndSavedDecrypted() {
+        const std::string picture = fixtures::jpegLikeBytes(80000, 4);
+        makeEncryptedBackup({{"Media/DCIM/100APPLE/IMG_0004.JPG", picture}});
+        delegate->recoverySession().setEdition(Edition::Full);
+        platform->passwords.answerNext("tortoise");
+        recovery()->showIphoneDiskView();
+        recovery()->diskTableView()->selectRow(0);
+        QTest::mouseClick(recovery()->button(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isUnlocking(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!recovery()->isScanRunning(), 20000);
+
+        auto* rv = recovery()->resultViewController();
+        rv->actPhoto();
+        auto* table = rv->tableFor(Category::PhotoAndVideo);
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(rv->findChild<QLabel*>("imageFileNamelab")->text(), QString("Name: IMG_0004.JPG"));
+        QCOMPARE(rv->findChild<QLabel*>("imageFileSizelab")->text(), QString("Size: 80.00K"));
+        QVERIFY(!rv->findChild<QWidget*>("imageView")->isVisible()); // no preview of ciphertext
+
+        clickTick(table, 0);
+        const QString target = root->filePath("Export");
+        platform->alerts.answerNextPanel(target.toStdString());
+        QTest::mouseClick(rv->findChild<QPushButton*>("saveBtn"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!rv->isExporting(), 10000);
+        QFile saved(target + "/Photo&Video/IMG_0004.JPG");
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().toStdString() == picture);
+        QCOMPARE(QDir(target + "/Photo&Video").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"IMG_0004.JPG"});
     }
 
     void cancellingThePasswordScansNothing() {

@@ -6,7 +6,7 @@
 #include "platform/AiffFile.h"
 #include "platform/Process.h"
 
-#include "ScopedCacheHome.h"
+#include "support/ScopedCacheHome.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 #include "audiobook/BookFiles.h"
 #include "BookFixtures.h"
 #include "DeviceDb.h"
-#include "ScopedCacheHome.h"
 #include "audiobook/BookImport.h"
 #include "audiobook/BookText.h"
 #include "audiobook/PdfBook.h"
 #include "platform/Alerts.h"
+#include "support/ScopedCacheHome.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

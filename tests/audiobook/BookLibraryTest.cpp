@@ -1,12 +1,12 @@
 #include "audiobook/BookLibrary.h"
 #include "BookFixtures.h"
 #include "DeviceDb.h"
-#include "ScopedCacheHome.h"
 #include "audiobook/BookListStore.h"
 #include "audiobook/BookStoreImport.h"
 #include "audiobook/UnpackFolder.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "support/ScopedCacheHome.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "BookFixtures.h"
 #include "DeviceDb.h"
-#include "ScopedCacheHome.h"
 #include "audiobook/BookFiles.h"
 #include "audiobook/BookImport.h"
 #include "audiobook/BookText.h"
@@ -8,6 +7,7 @@
 #include "audiobook/UnpackFolder.h"
 #include "audiobook/ZipArchive.h"
 #include "platform/Log.h"
+#include "support/ScopedCacheHome.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -222,9 +223,10 @@ TEST_F(Cli, EncryptedBackupsAreReadWithTheirPasswordAndRefusedWithStatus3Without
     EXPECT_EQ(cli({"scan", "--password-file"}).status, 2);
 }
 
-// Photos of today's layout are exported as whole copies of what the backup stores; an encrypted
-// backup, opened with its password, exports none of its ciphertext as a picture.
-TEST_F(Cli, ExportsTheStoredPhotosOfTodaysLayoutWholeAndNoCiphertext) {
+// Photos of today's layout are exported as whole copies of what the backup stores; those of an
+// encrypted backup, opened with its password, are listed under the device's names and sizes and
+// exported decrypted, never as ciphertext.
+TEST_F(Cli, ExportsThePhotosOfTodaysLayoutWholeAndThoseOfEncryptedBackupsDecrypted) {
     const std::string picture = fixtures::jpegLikeBytes(120000, 7);
     for (const bool encrypt : {false, true}) {
         const std::string folder = dir.makeDir(encrypt ? "locked" : "plain");
@@ -234,13 +236,25 @@ TEST_F(Cli, ExportsTheStoredPhotosOfTodaysLayoutWholeAndNoCiphertext) {
         ASSERT_TRUE(builder.writeManifest());
         ASSERT_TRUE(!encrypt || fixtures::encryptBackup(folder));
         fixtures::writeFile(dir.file("password"), "tortoise\n");
+        const std::string name = encrypt ? "IMG_0001.JPG" : std::filesystem::path(stored).filename().string();
+
+        const auto scanned = cli({"scan", "--json", "--all", "--password-file", dir.file("password"), folder});
+        ASSERT_EQ(scanned.status, 0) << scanned.err;
+        EXPECT_NE(scanned.out.find("\"fileNodeName\": \"" + name +
+                                   "\", \"fileNodeSize\": \"120.00K\", \"filePath\": \"" + stored + "\""),
+                  std::string::npos)
+            << scanned.out;
+
         const std::string out = dir.file(encrypt ? "out-locked" : "out-plain");
         const auto r =
             cli({"export", folder, "--password-file", dir.file("password"), "--category", "Photo&Video", "--to", out});
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::string copy = out + "/Photo&Video/" + std::filesystem::path(stored).filename().string();
-        EXPECT_EQ(slurp(copy), encrypt ? std::nullopt : std::optional(picture));
-        EXPECT_TRUE(std::filesystem::is_empty(out + "/Photo&Video") == encrypt);
+        std::set<std::string> written;
+        for (const auto& entry : std::filesystem::directory_iterator(out + "/Photo&Video")) {
+            written.insert(entry.path().filename().string());
+        }
+        EXPECT_EQ(written, std::set<std::string>{name});
+        EXPECT_EQ(slurp(out + "/Photo&Video/" + name), picture);
     }
 }
 

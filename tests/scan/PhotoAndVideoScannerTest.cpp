@@ -28,7 +28,9 @@ protected:
         nc.addObserver(ScanNotification::kProgress,
                        [this](const Notification& n) { events.push_back("progress " + std::to_string(*n.number())); });
         nc.addObserver(ScanNotification::kPhotoAndVideo, [this](const Notification& n) {
-            events.push_back(n.text()->substr(n.text()->find_last_of('/') + 1));
+            const auto photo = n.recordAs<PRPhotoAndVideoNode>();
+            events.push_back(photo ? photo->fileNodeName().value_or("")
+                                   : n.text()->substr(n.text()->find_last_of('/') + 1));
         });
     }
 
@@ -244,29 +246,57 @@ TEST_F(ModernPhotoScan, CountsThirtiethsOfTheStoredEntries) {
     EXPECT_EQ(posted(), std::vector<std::string>{exact});
 }
 
-// An encrypted backup stores ciphertext: with its keys or without, no stored file is listed (none
-// could be shown or copied as a picture), the progress still runs, and the log counts without names.
+namespace {
+
+// Unlocks the encrypted backup in the folder with the fixtures' password.
+std::shared_ptr<const UnlockedBackup> unlockFixture(const std::string& folder) {
+    ScriptedPasswordRequest passwords;
+    passwords.answerNext(fixtures::BackupEncryption{}.password);
+    const UnlockResult result = unlockBackup(folder, "Mia's iPhone", passwords);
+    EXPECT_EQ(result.status, UnlockStatus::Unlocked);
+    return result.unlocked;
+}
+
+} // namespace
+
+// An encrypted backup stores ciphertext, whose stored sizes say nothing (padded to whole AES
+// blocks, the 49,999-byte picture is stored in 50,000 bytes). Without its keys nothing is listed and
+// the log counts without names; with them the pictures are listed by what the decrypted manifest
+// says: their real names and plain sizes, each with its wrapped key for the export, the progress
+// in thirtieths of the media files, and none of them decrypted into the work folder.
 class EncryptedPhotoScan : public ModernPhotoScan, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(EncryptedPhotoScan, ListsNoCiphertext) {
-    fixtures::BackupEncryption settings;
-    ASSERT_TRUE(fixtures::encryptBackup(folder, settings));
-    std::shared_ptr<const UnlockedBackup> unlocked;
-    if (GetParam()) {
-        ScriptedPasswordRequest passwords;
-        passwords.answerNext(settings.password);
-        const UnlockResult result = unlockBackup(folder, "Mia's iPhone", passwords);
-        ASSERT_EQ(result.status, UnlockStatus::Unlocked);
-        unlocked = result.unlocked;
-    }
-    context = std::make_unique<ScanContext>(nc, folder, unlocked);
+TEST_P(EncryptedPhotoScan, ListsThePicturesByTheManifestOnlyWithTheKeys) {
+    ASSERT_TRUE(fixtures::encryptBackup(folder));
+    const bool withKeys = GetParam();
+    context = std::make_unique<ScanContext>(nc, folder, withKeys ? unlockFixture(folder) : nullptr);
     scanPhotoAndVideoThread(*context, folder);
 
-    EXPECT_TRUE(collection.photoAndVideoArray().empty());
-    EXPECT_EQ(progress, oneTo(29));
-    // Padded to whole AES blocks, the 49,999-byte picture is stored in 50,000 bytes.
-    EXPECT_TRUE(logged("the backup is encrypted; 3 of 43 files are large enough but hold ciphertext"));
-    EXPECT_FALSE(anyLineHolds(std::filesystem::path(movie).filename().string()));
+    std::vector<std::string> listed;
+    for (const auto& photo : collection.photoAndVideoArray()) {
+        listed.push_back(photo->fileNodeName().value_or("") + " " + photo->fileNodeSize().value_or("") + " " +
+                         std::to_string(photo->fileByteCount()) + (photo->bEncrypted() ? " encrypted" : ""));
+    }
+    if (!withKeys) {
+        EXPECT_TRUE(listed.empty());
+        EXPECT_EQ(progress, oneTo(29));
+        EXPECT_TRUE(logged("the backup is encrypted; 3 of 43 files are large enough but hold ciphertext"));
+        EXPECT_FALSE(anyLineHolds(std::filesystem::path(movie).filename().string()));
+        return;
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"IMG_0001.JPG 50.00K 50000 encrypted",
+                                                "IMG_0003.MOV 200.00K 200000 encrypted"}));
+    EXPECT_EQ(posted(), (std::vector<std::string>{exact, movie}));
+    EXPECT_EQ(collection.counters().photovideoNum, 2);
+    EXPECT_EQ(progress, oneTo(3));
+    EXPECT_TRUE(logged("the backup is encrypted; 2 of 3 media files are large enough to be pictures or movies"));
+    EXPECT_FALSE(anyLineHolds("IMG_0001"));
+    // The manifest alone was decrypted for the scan.
+    const std::optional<std::string> work = context->workFolder.path();
+    ASSERT_TRUE(work);
+    for (const auto& entry : std::filesystem::directory_iterator(*work)) {
+        EXPECT_TRUE(entry.path().filename().string().starts_with("decrypted-Manifest.db")) << entry.path();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, EncryptedPhotoScan, ::testing::Bool(),
@@ -335,6 +365,7 @@ std::vector<StoredFile> deviceFiles(const TempDir& dir) {
         {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", fixtures::jpegLikeBytes(60000, 1), true},
         {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.PNG", fixtures::pngPicture(200, 120, 2), true},
         {"MediaDomain", "Media/Recordings/0001.m4a", unknown, true},
+        {"CameraRollDomain", "Media/PhotoData/Photos.sqlite", sqlite.database, false},
         {"AppDomain-com.example.reader", "Documents/about.txt", text + std::string(60000 - text.size(), ' '), true},
         {"AppDomain-com.example.reader", "Library/cache.sqlite", sqlite.database, false},
         {"AppDomain-com.example.reader", "Library/cache.sqlite-journal", sqlite.journal, false},
@@ -344,8 +375,15 @@ std::vector<StoredFile> deviceFiles(const TempDir& dir) {
     };
 }
 
-// The same files in either layout: at the top of an older backup, in the storage folders of today's.
-class DeviceRecordScan : public PhotoScan, public ::testing::WithParamInterface<BackupLayout> {};
+// The same files in either layout: at the top of an older backup, in the storage folders of today's,
+// and there encrypted, where only the media domains are looked at.
+enum class StoredAs { Flat, Manifest, Encrypted };
+
+class DeviceRecordScan : public PhotoScan, public ::testing::WithParamInterface<StoredAs> {};
+
+bool isMediaDomain(const std::string& domain) {
+    return domain == "CameraRollDomain" || domain == "MediaDomain";
+}
 
 } // namespace
 
@@ -355,41 +393,52 @@ class DeviceRecordScan : public PhotoScan, public ::testing::WithParamInterface<
 // begins like a database's header.
 TEST_P(DeviceRecordScan, ListsPicturesAndUnknownFilesButNoDatabaseOrPropertyList) {
     const std::vector<StoredFile> stored = deviceFiles(dir);
+    const bool manifest = GetParam() != StoredAs::Flat;
+    const bool encrypted = GetParam() == StoredAs::Encrypted;
     std::set<std::string> expected;
     fixtures::ModernBackupBuilder builder(folder);
     for (const StoredFile& file : stored) {
         ASSERT_GE(file.bytes.size(), 50000u) << file.relativePath;
         std::string path = folder + "/" + BackupFiles::fileID({file.domain, file.relativePath});
-        if (GetParam() == BackupLayout::Manifest) {
+        if (manifest) {
             path = builder.addFile(file.domain, file.relativePath, file.bytes);
         } else {
             ASSERT_TRUE(fixtures::writeFile(path, file.bytes));
         }
-        if (file.listed) {
+        if (file.listed && (!encrypted || isMediaDomain(file.domain))) {
             expected.insert(path);
         }
     }
-    if (GetParam() == BackupLayout::Manifest) {
+    if (manifest) {
         builder.writePropertyLists(fixtures::ModernDevice{});
         ASSERT_TRUE(builder.writeManifest());
     }
+    ASSERT_TRUE(!encrypted || fixtures::encryptBackup(folder));
     const std::string before = folderFingerprint(folder);
 
-    scan(scanPhotoAndVideoThread);
+    context = std::make_unique<ScanContext>(nc, folder, encrypted ? unlockFixture(folder) : nullptr);
+    scanPhotoAndVideoThread(*context, folder);
 
     std::set<std::string> posted;
     for (const auto& photo : collection.photoAndVideoArray()) {
         posted.insert(photo->filePath().value_or(""));
     }
     EXPECT_EQ(posted, expected);
-    EXPECT_TRUE(logged("9 of 9 files are large enough to be pictures or movies; 5 of those are databases or property "
-                       "lists of the device, not listed"));
-    EXPECT_FALSE(logged("could not be read"));
+    EXPECT_TRUE(logged(encrypted ? "4 of 4 media files are large enough to be pictures or movies; 1 of those are "
+                                   "databases or property lists of the device, not listed"
+                                 : "10 of 10 files are large enough to be pictures or movies; 6 of those are "
+                                   "databases or property lists of the device, not listed"));
+    EXPECT_FALSE(logged("could not be"));
     EXPECT_EQ(folderFingerprint(folder), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, DeviceRecordScan, ::testing::Values(BackupLayout::Flat, BackupLayout::Manifest),
-                         [](const auto& info) { return info.param == BackupLayout::Flat ? "Flat" : "Manifest"; });
+INSTANTIATE_TEST_SUITE_P(Layouts, DeviceRecordScan,
+                         ::testing::Values(StoredAs::Flat, StoredAs::Manifest, StoredAs::Encrypted),
+                         [](const auto& info) {
+                             return info.param == StoredAs::Flat       ? "Flat"
+                                    : info.param == StoredAs::Manifest ? "Manifest"
+                                                                       : "Encrypted";
+                         });
 
 namespace {
 
