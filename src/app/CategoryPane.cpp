@@ -7,10 +7,14 @@
 #include "results/ItemDetails.h"
 
 #include <QHeaderView>
+#include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quarrow::app {
 
@@ -223,12 +227,26 @@ void CategoryPane::fillDetail(std::size_t row) {
         longText_->setVisible(detail.longText.visible);
     }
     if (imageView_) {
-        const QPixmap picture(QString::fromStdString(detail.longText.text));
+        const QImage picture = photoPreview(QString::fromStdString(detail.longText.text), imageView_->size());
         imageView_->setVisible(!picture.isNull());
         if (!picture.isNull()) {
-            imageView_->setPixmap(picture.scaled(imageView_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            imageView_->setPixmap(QPixmap::fromImage(picture));
         }
     }
+}
+
+QImage photoPreview(const QString& path, const QSize& box) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    // Twice the box, for a smooth last step down; the reader's size is that of the stored pixels,
+    // before any turn, so the box is taken square enough for either way up.
+    const int side = 2 * std::max(box.width(), box.height());
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > side || full.height() > side)) {
+        reader.setScaledSize(full.scaled(side, side, Qt::KeepAspectRatio));
+    }
+    const QImage image = reader.read();
+    return image.isNull() ? image : image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 bool CategoryPane::eventFilter(QObject* watched, QEvent* event) {

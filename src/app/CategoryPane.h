@@ -7,10 +7,19 @@
 #include <memory>
 #include <vector>
 
+class QImage;
 class QLabel;
+class QSize;
+class QString;
 class QTableView;
 
 namespace quarrow::app {
+
+// The picture of a stored photo as the detail area shows it, fitted to `box`. It is decoded
+// straight to about the size shown (a JPEG then decodes a fraction of its pixels, quickly and within
+// Qt's allocation cap however many megapixels the camera took) and turned upright as its
+// orientation tag says. A null image when the file is no picture Qt reads.
+QImage photoPreview(const QString& path, const QSize& box);
 
 class CategoryTableModel;
 class PRTextView;

@@ -2,6 +2,7 @@
 // answered from a script, so nothing blocks, and each test checks the alerts it expects were shown.
 
 #include "AppTestSupport.h"
+#include "CategoryPane.h"
 
 #include "AudiobookPage.h"
 #include "FeedbackWindow.h"
@@ -20,6 +21,7 @@
 #include "results/RecoverySession.h"
 #include "scan/ScannerRegistry.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
@@ -494,6 +496,47 @@ private slots:
             auto* label = qobject_cast<QLabel*>(w);
             QCOMPARE(label ? label->text() : qobject_cast<QPlainTextEdit*>(w)->toPlainText(), text);
         }
+    }
+
+    // A photo's preview fills the detail area's box whatever its size, stands the way its
+    // orientation tag says (cameras store portrait photos as landscape pixels and tag them "turn 90
+    // degrees", 6), and a file that is no picture shows none.
+    void photoPreview_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("shown");
+        const auto encoded = [](int width, int height, const char* format) {
+            QImage image(width, height, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QByteArray bytes;
+            QBuffer out(&bytes);
+            out.open(QIODevice::WriteOnly);
+            image.save(&out, format);
+            return bytes;
+        };
+        // An Exif segment (APP1) holding one tag, Orientation = 6, put right after the JPEG's start.
+        QByteArray turned = encoded(40, 20, "JPEG");
+        turned.insert(2, QByteArray("\xff\xe1\x00\x22"
+                                    "Exif\0\0"
+                                    "MM\x00\x2a\x00\x00\x00\x08"
+                                    "\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
+                                    "\x00\x00\x00\x00",
+                                    36));
+        QTest::newRow("wide") << encoded(1600, 400, "PNG") << QSize(280, 70);
+        QTest::newRow("large JPEG") << encoded(4000, 3000, "JPEG") << QSize(280, 210);
+        QTest::newRow("tiny") << encoded(8, 8, "PNG") << QSize(210, 210);
+        QTest::newRow("turned by its tag") << turned << QSize(105, 210);
+        QTest::newRow("no picture") << QByteArray("SQLite format 3\0", 16).append(60000, '\0') << QSize(0, 0);
+    }
+
+    void photoPreview() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, shown);
+        QFile file(root->filePath("stored"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const QImage preview = app::photoPreview(file.fileName(), QSize(280, 210));
+        QCOMPARE(preview.size(), shown);
     }
 
     void goingHome_data() {
