@@ -319,6 +319,14 @@ TEST(DecryptFile, CutsToTheRecordsSize) {
     EXPECT_EQ(decryptBytes(key, fixtures::encryptBytes(key, "abcdefghij"), std::nullopt, got).status,
               DecryptStatus::Decrypted);
     EXPECT_EQ(got, "abcdefghij");
+    // The buffers fit the recorded size; a file far longer than it is still read to its end, in
+    // many small steps, and checked whole.
+    const std::string longer = std::string(100000, 'x') + "end";
+    EXPECT_EQ(decryptBytes(key, fixtures::encryptBytes(key, longer), 20, got).status, DecryptStatus::Decrypted);
+    EXPECT_EQ(got, std::string(20, 'x'));
+    std::string damaged = fixtures::encryptBytes(key, longer);
+    damaged.back() = static_cast<char>(damaged.back() ^ 1);
+    EXPECT_EQ(decryptBytes(key, damaged, 20, got).status, DecryptStatus::BadPadding);
 }
 
 struct DamagedCipher {
