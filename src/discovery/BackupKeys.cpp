@@ -2,7 +2,6 @@
 
 #include "platform/FileMoves.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <openssl/evp.h>
@@ -183,8 +182,7 @@ DecryptResult BackupKeys::decryptFile(const Secret& key, int inFd, const Sink& s
     // Plaintext passes through these buffers; they are cleared when made and when done. A file whose
     // size is known needs no more than its whole ciphertext: a picture of 100 KB would otherwise cost
     // more in clearing 2 MiB than in its decryption.
-    const std::size_t chunk =
-        size ? static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, (*size / kBlock + 1) * kBlock)) : kChunk;
+    const std::size_t chunk = size && *size < kChunk ? static_cast<std::size_t>((*size / kBlock + 1) * kBlock) : kChunk;
     Secret in(chunk);
     Secret out(chunk + kBlock);
     std::uint64_t readTotal = 0;
