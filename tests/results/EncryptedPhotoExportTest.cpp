@@ -79,6 +79,8 @@ protected:
         {"Media/DCIM/100APPLE/IMG_0001.JPG", fixtures::jpegLikeBytes(120000, 1)},
         {"Media/DCIM/100APPLE/IMG_0002.MOV", fixtures::jpegLikeBytes(300007, 2)},
         {"Media/DCIM/101APPLE/IMG_0001.JPG", fixtures::jpegLikeBytes(64000, 3)},
+        // The device's names are the backup's to choose: this one would hide itself and hold an escape.
+        {"Media/DCIM/102APPLE/.IMG\x1b_0005.JPG", fixtures::jpegLikeBytes(52000, 5)},
     };
     std::string cache = dir.makeDir("cache");
     ScopedCacheHome cacheHome{cache};
@@ -105,8 +107,10 @@ TEST_F(EncryptedPhotoExport, WritesThePlaintextUnderTheDevicesNamesNeverReplacin
     EXPECT_EQ(exported("IMG_0002.MOV"), "the user's own file");
     EXPECT_EQ(exported("IMG_0002 (2).MOV"), pictures[1].bytes);
     EXPECT_EQ(exported("IMG_0001 (2).JPG"), pictures[2].bytes);
+    EXPECT_EQ(exported("_IMG__0005.JPG"), pictures[3].bytes);
     EXPECT_EQ(treeOf(exportPath() + "/Photo&Video"),
-              (std::set<std::string>{"IMG_0001.JPG", "IMG_0001 (2).JPG", "IMG_0002.MOV", "IMG_0002 (2).MOV"}));
+              (std::set<std::string>{"IMG_0001.JPG", "IMG_0001 (2).JPG", "IMG_0002.MOV", "IMG_0002 (2).MOV",
+                                     "_IMG__0005.JPG"}));
     EXPECT_EQ(folderFingerprint(folder), before);
     EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
 }
@@ -140,7 +144,8 @@ TEST_P(DamagedPhotoExport, IsReportedAndTheOthersAreStillExported) {
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].path, exportPath() + "/Photo&Video/IMG_0002.MOV");
     EXPECT_NE(failures[0].reason.find(GetParam().reason), std::string::npos) << failures[0].reason;
-    EXPECT_EQ(treeOf(exportPath() + "/Photo&Video"), (std::set<std::string>{"IMG_0001.JPG", "IMG_0001 (2).JPG"}));
+    EXPECT_EQ(treeOf(exportPath() + "/Photo&Video"),
+              (std::set<std::string>{"IMG_0001.JPG", "IMG_0001 (2).JPG", "_IMG__0005.JPG"}));
     EXPECT_EQ(exported("IMG_0001 (2).JPG"), pictures[2].bytes);
     EXPECT_EQ(cachedFiles(), std::vector<std::string>{});
 }
