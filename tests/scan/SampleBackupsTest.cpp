@@ -143,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleBackupTest, ::testing::ValuesIn(kSamples
                          [](const auto& info) { return std::string(info.param.id).substr(0, 8); });
 
 // The encrypted sample opens with the password its README gives, and its notes are read like any
-// other's: the live ones, and the one deleted for good from the decrypted copy's free space.
+// other's: the live ones, and the one deleted for good from the decrypted copy's free space; its
+// pictures are listed too.
 TEST(SampleBackups, TheEncryptedOneIsReadWithItsPassword) {
     const std::string folder = kRoot + "/" + kEncryptedSample;
     ScriptedPasswordRequest passwords;
@@ -152,9 +153,15 @@ TEST(SampleBackups, TheEncryptedOneIsReadWithItsPassword) {
     ASSERT_EQ(unlocked.status, UnlockStatus::Unlocked);
     NotificationCenter nc;
     ResultCollection collection(nc);
-    ScanRun run(nc, {});
+    ScanRun run(nc, {}, ScannerRegistry::shared().edition(Edition::Full));
     run.ScanIOSBackFile(folder, unlocked.unlocked);
     run.join();
+    // Its camera roll, by the names and sizes of its decrypted manifest.
+    std::vector<std::string> pictures;
+    for (const auto& photo : collection.photoAndVideoArray()) {
+        pictures.push_back(photo->fileNodeName().value_or("?") + " " + std::to_string(photo->fileByteCount()));
+    }
+    EXPECT_EQ(pictures, (std::vector<std::string>{"IMG_2231.PNG 108223", "IMG_2232.PNG 78203", "IMG_2231.PNG 68593"}));
     std::vector<std::string> titles;
     for (const auto& note : collection.noteArray()) {
         titles.push_back(note->noteTitle().value_or("?") + (note->bDeleted() ? " (deleted)" : ""));

@@ -16,7 +16,9 @@
 //                         the same for the address book, the messages (iOS 6 layout) and the call
 //                         history, each stored as its device file
 //   pictures.txt          one picture a line, "<file ID> <width> <height> <seed>": an uncompressed
-//                         PNG of that size, written under the file ID (flat layout)
+//                         PNG of that size, written under the file ID (flat layout); in the layout
+//                         of iOS 10 on "<relative path> <width> <height> <seed>", a file of
+//                         CameraRollDomain stored and listed in Manifest.db
 //
 // A backup whose Status.plist has version 3 or later is in the layout of iOS 10 on: its databases
 // go into two-hex-digit folders and Manifest.db lists them. Otherwise they lie flat in the folder
@@ -306,9 +308,17 @@ private:
             int width = 0;
             int height = 0;
             int seed = 0;
-            if (!(fields >> id >> width >> height >> seed) || !isFileID(id) || width < 1 || height < 1 ||
-                width > 4000 || height > 4000) {
+            const bool listed = manifestLayout();
+            if (!(fields >> id >> width >> height >> seed) || (listed ? !id.starts_with("Media/") : !isFileID(id)) ||
+                width < 1 || height < 1 || width > 4000 || height > 4000) {
                 return fail("bad picture line in " + source.string() + ": " + line);
+            }
+            if (listed) {
+                if (!manifest_) {
+                    manifest_.emplace(output_.string());
+                }
+                manifest_->addFile("CameraRollDomain", id, fx::pngPicture(width, height, seed));
+                continue;
             }
             const fs::path target = output_ / id;
             if (!fx::writeFile(target.string(), fx::pngPicture(width, height, seed))) {
