@@ -318,6 +318,22 @@ int main(int argc, char** argv) {
         ok &= save(delegate->window(), out, name);
     }
 
+    // The encrypted backup scanned for every category with its password: its pictures under the
+    // device's names, without a preview (they stay encrypted until saved).
+    platform.alerts.answerNextAlert(0);
+    rv->actHome();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i]->bEncrypted()) {
+            recovery->diskTableView()->selectRow(static_cast<int>(i));
+        }
+    }
+    platform.passwords.answerNext("tortoise");
+    recovery->actScanIOSBackupFile();
+    settle(20000, [&] { return !recovery->isUnlocking() && !recovery->isScanRunning(); });
+    rv->buttonFor(Category::PhotoAndVideo)->click();
+    rv->tableFor(Category::PhotoAndVideo)->selectRow(1);
+    ok &= save(delegate->window(), out, "category-photos-encrypted");
+
     // An encrypted backup: its password sheet after a wrong password, and "Unlocking…" while the
     // keys are derived.
     {
