@@ -7,6 +7,7 @@
 //
 //   quarrow_bench_encrypted_photos [pictures, default 600] [repetitions, default 3]
 
+#include "BenchTiming.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
 #include "PhoneDbs.h"
@@ -30,14 +31,9 @@
 using namespace quarrow;
 namespace fs = std::filesystem;
 namespace fx = quarrow::fixtures;
-using Clock = std::chrono::steady_clock;
+using namespace quarrow::bench;
 
 namespace {
-
-class QuietLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
 
 // The file viewer an export opens at its end: nothing, here.
 class NoWorkspace : public Workspace {
@@ -65,10 +61,6 @@ std::size_t buildBackup(const std::string& folder, int pictures) {
         std::exit(1);
     }
     return bytes;
-}
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // CPU time of the process: what a shared machine disturbs least (the writes of an export wait on

@@ -7,6 +7,7 @@
 //
 //   quarrow_bench_encrypted [notes, default 40000] [repetitions, default 3] [--no-unlock]
 
+#include "BenchTiming.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
 #include "NoteStore.h"
@@ -34,14 +35,9 @@
 using namespace quarrow;
 namespace fs = std::filesystem;
 namespace fx = quarrow::fixtures;
-using Clock = std::chrono::steady_clock;
+using namespace quarrow::bench;
 
 namespace {
-
-class QuietLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
 
 constexpr const char* kNotesDomain = "AppDomainGroup-group.com.apple.notes";
 
@@ -67,22 +63,6 @@ void buildBackup(const std::string& folder, const std::string& store, int notes)
         std::fprintf(stderr, "cannot write the manifest of %s\n", folder.c_str());
         std::exit(1);
     }
-}
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The fastest of the runs, and the notes the last one found.
-template <typename Run> std::pair<double, std::size_t> best(int repetitions, Run run) {
-    double fastest = 1e300;
-    std::size_t found = 0;
-    for (int i = 0; i < repetitions; ++i) {
-        const auto start = Clock::now();
-        found = run();
-        fastest = std::min(fastest, seconds(start));
-    }
-    return {fastest, found};
 }
 
 std::size_t scan(const std::string& folder, const std::shared_ptr<const UnlockedBackup>& unlocked) {

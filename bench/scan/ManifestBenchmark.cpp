@@ -7,6 +7,7 @@
 //
 //   quarrow_bench_manifest [manifest rows, default 300000] [notes, default 2000] [repetitions, default 5]
 
+#include "BenchTiming.h"
 #include "ModernBackup.h"
 #include "NoteStore.h"
 #include "discovery/BackupFiles.h"
@@ -31,14 +32,9 @@
 using namespace quarrow;
 namespace fs = std::filesystem;
 namespace fx = quarrow::fixtures;
-using Clock = std::chrono::steady_clock;
+using namespace quarrow::bench;
 
 namespace {
-
-class QuietLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
 
 void buildStore(const std::string& path, int notes) {
     fx::NoteStoreBuilder db(path);

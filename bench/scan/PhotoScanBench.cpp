@@ -8,6 +8,7 @@
 //
 //   quarrow_bench_photos [files, default 5000] [repetitions, default 5]
 
+#include "BenchTiming.h"
 #include "DeviceDb.h"
 #include "PhoneDbs.h"
 #include "platform/Log.h"
@@ -31,29 +32,9 @@
 using namespace quarrow;
 namespace fs = std::filesystem;
 namespace fx = quarrow::fixtures;
-using Clock = std::chrono::steady_clock;
+using namespace quarrow::bench;
 
 namespace {
-
-class QuietLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-template <typename Run> std::pair<double, std::size_t> best(int repetitions, Run run) {
-    double fastest = 1e300;
-    std::size_t found = 0;
-    for (int i = 0; i < repetitions; ++i) {
-        const auto start = Clock::now();
-        found = run();
-        fastest = std::min(fastest, seconds(start));
-    }
-    return {fastest, found};
-}
 
 // The walk the scan made before it looked at bytes: every entry's size, none opened.
 std::size_t sizeOnlyWalk(const std::string& folder) {
