@@ -77,7 +77,7 @@ struct Timing {
     double cpu = 1e300; // least CPU time
 };
 
-template <typename Run> Timing best(int repetitions, Run run) {
+template <typename Run> Timing bestWithCpu(int repetitions, Run run) {
     Timing timing;
     for (int i = 0; i < repetitions; ++i) {
         const auto start = Clock::now();
@@ -151,12 +151,13 @@ int main(int argc, char** argv) {
     ResultCollection plainPhotos(plainCenter);
     NotificationCenter encryptedCenter;
     ResultCollection encryptedPhotos(encryptedCenter);
-    const auto plainScan = best(repetitions, [&] { return scanPhotos(plain, nullptr, plainCenter, plainPhotos); });
-    const auto encryptedScan =
-        best(repetitions, [&] { return scanPhotos(encrypted, unlocked.unlocked, encryptedCenter, encryptedPhotos); });
-    const auto copy = best(repetitions, [&] { return exportPhotos(plainPhotos, root + "/copied", nullptr); });
+    const auto plainScan =
+        bestWithCpu(repetitions, [&] { return scanPhotos(plain, nullptr, plainCenter, plainPhotos); });
+    const auto encryptedScan = bestWithCpu(
+        repetitions, [&] { return scanPhotos(encrypted, unlocked.unlocked, encryptedCenter, encryptedPhotos); });
+    const auto copy = bestWithCpu(repetitions, [&] { return exportPhotos(plainPhotos, root + "/copied", nullptr); });
     const auto decrypt =
-        best(repetitions, [&] { return exportPhotos(encryptedPhotos, root + "/decrypted", unlocked.unlocked); });
+        bestWithCpu(repetitions, [&] { return exportPhotos(encryptedPhotos, root + "/decrypted", unlocked.unlocked); });
 
     const double mib = static_cast<double>(bytes) / (1 << 20);
     std::printf("%d pictures (%.1f MiB) among 20,000 other manifest rows, best of %d runs\n", pictures, mib,
