@@ -299,20 +299,8 @@ void ExportRun::recoverPhotoAndVideo(const PRPhotoAndVideoNode& record) {
             break;
         }
     }
-    if (ok && !out->close()) {
-        error = "could not be written: " + out->error();
-        ok = false;
-    }
-    if (ok && !output_.replaceItem(temporary, target, error)) {
-        error = "could not be written: " + error;
-        ok = false;
-    }
-    if (!ok) {
-        // A partial copy would pass for the whole file: it never takes the target's name.
-        out.reset();
-        output_.removeItem(temporary);
-        addFailure({target, std::move(error)});
-    }
+    settleTemporary(std::move(out), temporary, target, ok, std::move(error),
+                    [&](std::string& why) { return output_.replaceItem(temporary, target, why); });
 }
 
 void ExportRun::recoverEncryptedPhotoAndVideo(const PRPhotoAndVideoNode& record, const std::string& source,
@@ -378,23 +366,31 @@ void ExportRun::recoverEncryptedPhotoAndVideo(const PRPhotoAndVideoNode& record,
         ok = false;
         break;
     }
+    settleTemporary(std::move(out), temporary, target, ok, std::move(error), [&](std::string& why) {
+        for (int n = 1;; ++n) {
+            const std::string candidate = folder + numberedName(stem, extension, n);
+            if (output_.moveItem(temporary, candidate, why)) {
+                return true;
+            }
+            if (!output_.fileExists(candidate) || n >= kFreeNameAttempts) {
+                return false;
+            }
+        }
+    });
+}
+
+void ExportRun::settleTemporary(std::unique_ptr<ExportFile> out, const std::string& temporary,
+                                const std::string& target, bool ok, std::string error,
+                                const std::function<bool(std::string& error)>& place) {
     if (ok && !out->close()) {
         error = "could not be written: " + out->error();
         ok = false;
     }
-    std::string taken;
-    for (int n = 1; ok && taken.empty(); ++n) {
-        const std::string candidate = folder + numberedName(stem, extension, n);
-        std::string moveError;
-        if (output_.moveItem(temporary, candidate, moveError)) {
-            taken = candidate;
-        } else if (!output_.fileExists(candidate) || n >= kFreeNameAttempts) {
-            error = "could not be written: " + moveError;
-            ok = false;
-        }
+    if (ok && !place(error)) {
+        error = "could not be written: " + error;
+        ok = false;
     }
     if (!ok) {
-        // Half a picture would pass for the whole one: it never takes a name of its own.
         out.reset();
         output_.removeItem(temporary);
         addFailure({target, std::move(error)});

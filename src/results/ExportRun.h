@@ -15,6 +15,7 @@
 
 namespace quarrow {
 
+class ExportFile;
 class ExportOutput;
 class PRRtfController;
 class ResultCollection;
@@ -117,6 +118,11 @@ private:
     // A picture or movie of an encrypted backup, decrypted straight into the category folder.
     void recoverEncryptedPhotoAndVideo(const PRPhotoAndVideoNode& record, const std::string& source,
                                        const std::string& name);
+    // Closes the temporary file a picture was written to and gives it its name through `place`,
+    // which says why when it cannot. On any failure, an earlier one included (`ok` false, `error`
+    // said), the temporary goes and the failure is reported: a partial file never takes a name.
+    void settleTemporary(std::unique_ptr<ExportFile> out, const std::string& temporary, const std::string& target,
+                         bool ok, std::string error, const std::function<bool(std::string& error)>& place);
 
     ResultCollection& collection_;
     const std::string recoverPath_;
