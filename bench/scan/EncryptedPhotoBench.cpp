@@ -7,6 +7,7 @@
 //
 //   quarrow_bench_encrypted_photos [pictures, default 600] [repetitions, default 3]
 
+#include "BenchBackups.h"
 #include "BenchTiming.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
@@ -124,26 +125,16 @@ int main(int argc, char** argv) {
     NoWorkspace workspace;
     Platform::current().setWorkspace(&workspace);
 
-    char pattern[] = "/tmp/quarrow-bench-photos-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+    const auto made = scratchFolder("photos");
     if (!made) {
-        std::perror("mkdtemp");
         return 1;
     }
-    const std::string root = made;
+    const std::string root = *made;
     const std::string plain = root + "/plain";
     const std::string encrypted = root + "/encrypted";
     const std::size_t bytes = buildBackup(plain, pictures);
-    fs::copy(plain, encrypted, fs::copy_options::recursive);
-    if (!fx::encryptBackup(encrypted)) {
-        std::fprintf(stderr, "cannot encrypt the backup\n");
-        return 1;
-    }
-    ScriptedPasswordRequest passwords;
-    passwords.answerNext(fx::BackupEncryption{}.password);
-    const UnlockResult unlocked = unlockBackup(encrypted, "bench", passwords);
-    if (unlocked.status != UnlockStatus::Unlocked) {
-        std::fprintf(stderr, "cannot unlock the backup\n");
+    const std::shared_ptr<const UnlockedBackup> unlocked = encryptedCopy(plain, encrypted);
+    if (!unlocked) {
         return 1;
     }
 
@@ -153,11 +144,11 @@ int main(int argc, char** argv) {
     ResultCollection encryptedPhotos(encryptedCenter);
     const auto plainScan =
         bestWithCpu(repetitions, [&] { return scanPhotos(plain, nullptr, plainCenter, plainPhotos); });
-    const auto encryptedScan = bestWithCpu(
-        repetitions, [&] { return scanPhotos(encrypted, unlocked.unlocked, encryptedCenter, encryptedPhotos); });
+    const auto encryptedScan =
+        bestWithCpu(repetitions, [&] { return scanPhotos(encrypted, unlocked, encryptedCenter, encryptedPhotos); });
     const auto copy = bestWithCpu(repetitions, [&] { return exportPhotos(plainPhotos, root + "/copied", nullptr); });
     const auto decrypt =
-        bestWithCpu(repetitions, [&] { return exportPhotos(encryptedPhotos, root + "/decrypted", unlocked.unlocked); });
+        bestWithCpu(repetitions, [&] { return exportPhotos(encryptedPhotos, root + "/decrypted", unlocked); });
 
     const double mib = static_cast<double>(bytes) / (1 << 20);
     std::printf("%d pictures (%.1f MiB) among 20,000 other manifest rows, best of %d runs\n", pictures, mib,

@@ -7,6 +7,7 @@
 //
 //   quarrow_bench_encrypted [notes, default 40000] [repetitions, default 3] [--no-unlock]
 
+#include "BenchBackups.h"
 #include "BenchTiming.h"
 #include "EncryptedBackup.h"
 #include "ModernBackup.h"
@@ -102,31 +103,21 @@ int main(int argc, char** argv) {
     QuietLog quiet;
     ScopedLogSink scoped(quiet);
 
-    char pattern[] = "/tmp/quarrow-bench-encrypted-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+    const auto made = scratchFolder("encrypted");
     if (!made) {
-        std::perror("mkdtemp");
         return 1;
     }
-    const std::string root = made;
+    const std::string root = *made;
     const std::string plain = root + "/plain";
     const std::string encrypted = root + "/encrypted";
     buildBackup(plain, root + "/NoteStore.sqlite", notes);
-    fs::copy(plain, encrypted, fs::copy_options::recursive);
-    if (!fx::encryptBackup(encrypted)) {
-        std::fprintf(stderr, "cannot encrypt the backup\n");
-        return 1;
-    }
-    ScriptedPasswordRequest passwords;
-    passwords.answerNext(fx::BackupEncryption{}.password);
-    const UnlockResult unlocked = unlockBackup(encrypted, "bench", passwords);
-    if (unlocked.status != UnlockStatus::Unlocked) {
-        std::fprintf(stderr, "cannot unlock the backup\n");
+    const std::shared_ptr<const UnlockedBackup> unlocked = encryptedCopy(plain, encrypted);
+    if (!unlocked) {
         return 1;
     }
 
     const auto plainScan = best(repetitions, [&] { return scan(plain, nullptr); });
-    const auto encryptedScan = best(repetitions, [&] { return scan(encrypted, unlocked.unlocked); });
+    const auto encryptedScan = best(repetitions, [&] { return scan(encrypted, unlocked); });
 
     // The note store alone: decrypted with its record's key, against a copy of the plain file.
     const std::string id = fx::modernFileID(kNotesDomain, "NoteStore.sqlite");

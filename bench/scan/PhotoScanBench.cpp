@@ -8,6 +8,7 @@
 //
 //   quarrow_bench_photos [files, default 5000] [repetitions, default 5]
 
+#include "BenchBackups.h"
 #include "BenchTiming.h"
 #include "DeviceDb.h"
 #include "PhoneDbs.h"
@@ -76,13 +77,11 @@ int main(int argc, char** argv) {
     QuietLog quiet;
     ScopedLogSink scoped(quiet);
 
-    char pattern[] = "/tmp/quarrow-bench-photos-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+    const auto made = scratchFolder("photos");
     if (!made) {
-        std::perror("mkdtemp");
         return 1;
     }
-    const std::string root = made;
+    const std::string root = *made;
     const std::string folder = root + "/backup";
     fs::create_directories(folder);
     const std::string database = root + "/app.sqlite";
